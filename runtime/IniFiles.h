@@ -1,0 +1,42 @@
+// The ini-file class over the ANSI profile functions: each write goes to the file at once.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "Classes.h"
+#include "SysUtils.h"
+
+class EIniFileException : public Exception {
+public:
+    using Exception::Exception;
+    const char* ClassName() const override { return "EIniFileException"; }
+};
+
+class TIniFile {
+public:
+    explicit TIniFile(std::string fileName) : FFileName(std::move(fileName)) {}
+    virtual ~TIniFile() = default;
+    const std::string& FileName() const { return FFileName; }
+
+    // Values are read through a 2048-byte buffer (at most 2047 characters).
+    std::string ReadString(const std::string& section, const std::string& ident,
+                           const std::string& def) const;
+    // Decimal, or hexadecimal with "0x" or "$"; any other text gives def.
+    int32_t ReadInteger(const std::string& section, const std::string& ident, int32_t def) const;
+    bool ReadBool(const std::string& section, const std::string& ident, bool def) const;
+    // Failure raises EIniFileException "Unable to write to <file>".
+    void WriteString(const std::string& section, const std::string& ident, const std::string& value);
+    void WriteInteger(const std::string& section, const std::string& ident, int32_t value);
+    void WriteBool(const std::string& section, const std::string& ident, bool value);
+
+    void ReadSection(const std::string& section, TStringList& keys) const;   // key names
+    void ReadSections(TStringList& sections) const;
+    void ReadSectionValues(const std::string& section, TStringList& values) const;  // name=value
+    bool SectionExists(const std::string& section) const;
+    bool ValueExists(const std::string& section, const std::string& ident) const;
+    void EraseSection(const std::string& section);
+    void DeleteKey(const std::string& section, const std::string& ident);
+
+private:
+    std::string FFileName;
+};
