@@ -1,0 +1,329 @@
+#include "Graphics.h"
+
+#include <cstdlib>
+
+COLORREF ColorToRGB(TColor c)
+{
+    if (c & clSysBase) return GetSysColor(c & 0xFF);
+    return static_cast<COLORREF>(c) & 0xFFFFFF;
+}
+
+std::wstring ToWide(const std::string& s)
+{
+    if (s.empty()) return std::wstring();
+    int n = MultiByteToWideChar(1251, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    std::wstring w(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(1251, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
+    return w;
+}
+
+std::string FromWide(const wchar_t* w, int len)
+{
+    if (!w) return std::string();
+    if (len < 0) len = static_cast<int>(wcslen(w));
+    if (len == 0) return std::string();
+    int n = WideCharToMultiByte(1251, 0, w, len, nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(1251, 0, w, len, s.data(), n, nullptr, nullptr);
+    return s;
+}
+
+std::string FromWide(const std::wstring& w) { return FromWide(w.data(), static_cast<int>(w.size())); }
+
+// ---- TFont
+
+TFont::~TFont() { Drop(); }
+
+void TFont::Drop()
+{
+    if (FHandle) DeleteObject(FHandle);
+    FHandle = nullptr;
+}
+
+void TFont::Assign(const TFont& f)
+{
+    if (&f == this) return;
+    bool sameFace = FName == f.FName && FHeight == f.FHeight && FStyle == f.FStyle && FCharset == f.FCharset;
+    if (sameFace && FColor == f.FColor) return;
+    FColor = f.FColor;
+    if (!sameFace) {
+        // a new GDI font only when the face changes: grids assign the font for every cell
+        FName = f.FName;
+        FHeight = f.FHeight;
+        FStyle = f.FStyle;
+        FCharset = f.FCharset;
+        Drop();
+    }
+    Changed();
+}
+
+void TFont::SetName(const std::string& v)
+{
+    if (v == FName) return;
+    FName = v;
+    Drop();
+    Changed();
+}
+
+void TFont::SetHeight(int v)
+{
+    if (v == FHeight) return;
+    FHeight = v;
+    Drop();
+    Changed();
+}
+
+static int ScreenPPI()
+{
+    HDC dc = GetDC(nullptr);
+    int ppi = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(nullptr, dc);
+    return ppi > 0 ? ppi : 96;
+}
+
+int TFont::Size() const { return MulDiv(-FHeight, 72, ScreenPPI()); }
+
+void TFont::SetSize(int points) { SetHeight(-MulDiv(points, ScreenPPI(), 72)); }
+
+void TFont::SetColor(TColor v)
+{
+    if (v == FColor) return;
+    FColor = v;
+    Changed();
+}
+
+void TFont::SetStyle(TFontStyles v)
+{
+    if (v == FStyle) return;
+    FStyle = v;
+    Drop();
+    Changed();
+}
+
+void TFont::SetCharset(int v)
+{
+    if (v == FCharset) return;
+    FCharset = v;
+    Drop();
+    Changed();
+}
+
+HFONT TFont::Handle() const
+{
+    if (!FHandle) {
+        LOGFONTW lf{};
+        lf.lfHeight = FHeight;
+        lf.lfWeight = (FStyle & fsBold) ? FW_BOLD : FW_NORMAL;
+        lf.lfItalic = (FStyle & fsItalic) != 0;
+        lf.lfUnderline = (FStyle & fsUnderline) != 0;
+        lf.lfStrikeOut = (FStyle & fsStrikeOut) != 0;
+        lf.lfCharSet = static_cast<BYTE>(FCharset);
+        lf.lfQuality = DEFAULT_QUALITY;
+        std::wstring n = ToWide(FName);
+        wcsncpy(lf.lfFaceName, n.c_str(), LF_FACESIZE - 1);
+        FHandle = CreateFontIndirectW(&lf);
+    }
+    return FHandle;
+}
+
+// ---- TBrush
+
+TBrush::~TBrush() { Drop(); }
+
+void TBrush::Drop()
+{
+    if (FHandle) DeleteObject(FHandle);
+    FHandle = nullptr;
+}
+
+void TBrush::SetColor(TColor v)
+{
+    if (v == FColor && FStyle == bsSolid) return;
+    FColor = v;
+    FStyle = bsSolid;  // as the platform: giving a colour makes the brush solid
+    Drop();
+    Changed();
+}
+
+void TBrush::SetStyle(TBrushStyle v)
+{
+    if (v == FStyle) return;
+    FStyle = v;
+    Drop();
+    Changed();
+}
+
+HBRUSH TBrush::Handle() const
+{
+    if (FStyle == bsClear) return nullptr;
+    if (!FHandle) FHandle = CreateSolidBrush(ColorToRGB(FColor));
+    return FHandle;
+}
+
+// ---- TPen
+
+TPen::~TPen() { Drop(); }
+
+void TPen::Drop()
+{
+    if (FHandle) DeleteObject(FHandle);
+    FHandle = nullptr;
+}
+
+void TPen::SetColor(TColor v)
+{
+    if (v == FColor) return;
+    FColor = v;
+    Drop();
+    Changed();
+}
+
+void TPen::SetWidth(int v)
+{
+    if (v == FWidth) return;
+    FWidth = v;
+    Drop();
+    Changed();
+}
+
+void TPen::SetStyle(TPenStyle v)
+{
+    if (v == FStyle) return;
+    FStyle = v;
+    Drop();
+    Changed();
+}
+
+HPEN TPen::Handle() const
+{
+    if (!FHandle) {
+        int st = FStyle == psDash ? PS_DASH : FStyle == psDot ? PS_DOT : FStyle == psClear ? PS_NULL : PS_SOLID;
+        FHandle = CreatePen(st, FWidth, ColorToRGB(FColor));
+    }
+    return FHandle;
+}
+
+// ---- TCanvas
+
+TCanvas::~TCanvas() { Restore(); }
+
+void TCanvas::Restore()
+{
+    if (!FHandle) return;
+    if (FOldFont) SelectObject(FHandle, FOldFont);
+    if (FOldBrush) SelectObject(FHandle, FOldBrush);
+    if (FOldPen) SelectObject(FHandle, FOldPen);
+    FOldFont = FOldBrush = FOldPen = nullptr;
+}
+
+void TCanvas::SetHandle(HDC dc)
+{
+    if (dc == FHandle) return;
+    Restore();
+    FHandle = dc;
+}
+
+void TCanvas::RequireTools()
+{
+    if (!FHandle) return;
+    HGDIOBJ o = SelectObject(FHandle, FFont.Handle());
+    if (!FOldFont) FOldFont = o;
+    HBRUSH b = FBrush.Handle();
+    o = SelectObject(FHandle, b ? static_cast<HGDIOBJ>(b) : GetStockObject(NULL_BRUSH));
+    if (!FOldBrush) FOldBrush = o;
+    o = SelectObject(FHandle, FPen.Handle());
+    if (!FOldPen) FOldPen = o;
+    SetTextColor(FHandle, ColorToRGB(FFont.Color()));
+    if (FBrush.Style() == bsClear) {
+        SetBkMode(FHandle, TRANSPARENT);
+    } else {
+        SetBkMode(FHandle, OPAQUE);
+        SetBkColor(FHandle, ColorToRGB(FBrush.Color()));
+    }
+}
+
+void TCanvas::FillRect(const TRect& r)
+{
+    if (!FHandle) return;
+    RequireTools();
+    RECT rc = r;
+    if (HBRUSH b = FBrush.Handle()) ::FillRect(FHandle, &rc, b);
+}
+
+void TCanvas::FrameRect(const TRect& r)
+{
+    if (!FHandle) return;
+    RequireTools();
+    RECT rc = r;
+    if (HBRUSH b = FBrush.Handle()) ::FrameRect(FHandle, &rc, b);
+}
+
+void TCanvas::Rectangle(const TRect& r)
+{
+    if (!FHandle) return;
+    RequireTools();
+    ::Rectangle(FHandle, r.Left, r.Top, r.Right, r.Bottom);
+}
+
+void TCanvas::MoveTo(int x, int y)
+{
+    if (!FHandle) return;
+    RequireTools();
+    MoveToEx(FHandle, x, y, nullptr);
+}
+
+void TCanvas::LineTo(int x, int y)
+{
+    if (!FHandle) return;
+    RequireTools();
+    ::LineTo(FHandle, x, y);
+}
+
+void TCanvas::TextOut(int x, int y, const std::string& text)
+{
+    if (!FHandle) return;
+    RequireTools();
+    std::wstring w = ToWide(text);
+    TextOutW(FHandle, x, y, w.data(), static_cast<int>(w.size()));
+}
+
+void TCanvas::TextRect(const TRect& r, int x, int y, const std::string& text)
+{
+    if (!FHandle) return;
+    RequireTools();
+    std::wstring w = ToWide(text);
+    RECT rc = r;
+    UINT opts = ETO_CLIPPED | (FBrush.Style() != bsClear ? ETO_OPAQUE : 0);
+    ExtTextOutW(FHandle, x, y, opts, &rc, w.data(), static_cast<UINT>(w.size()), nullptr);
+}
+
+int TCanvas::TextWidth(const std::string& text)
+{
+    if (!FHandle) return 0;
+    RequireTools();
+    std::wstring w = ToWide(text);
+    SIZE sz{};
+    GetTextExtentPoint32W(FHandle, w.data(), static_cast<int>(w.size()), &sz);
+    return sz.cx;
+}
+
+int TCanvas::TextHeight(const std::string& text)
+{
+    if (!FHandle) return 0;
+    RequireTools();
+    std::wstring w = ToWide(text.empty() ? std::string("W") : text);
+    SIZE sz{};
+    GetTextExtentPoint32W(FHandle, w.data(), static_cast<int>(w.size()), &sz);
+    return sz.cy;
+}
+
+int TCanvas::DrawText(const std::string& text, TRect& r, UINT format)
+{
+    if (!FHandle) return 0;
+    RequireTools();
+    std::wstring w = ToWide(text);
+    RECT rc = r;
+    int h = DrawTextW(FHandle, w.data(), static_cast<int>(w.size()), &rc, format);
+    if (format & DT_CALCRECT) r = TRect(rc);
+    return h;
+}

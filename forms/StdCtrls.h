@@ -1,0 +1,235 @@
+// Standard controls: label, button, edit box, combo box, check box, radio button, group box,
+// and the item list they share.
+#pragma once
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "Controls.h"
+
+class TStringList;
+
+// An item list that tells its control about every change (combo box, radio group items).
+class TStrings {
+public:
+    int Count() const { return static_cast<int>(FItems.size()); }
+    const std::string& Strings(int i) const { return FItems.at(static_cast<size_t>(i)); }
+    void SetStrings(int i, const std::string& s);
+    int Add(const std::string& s);
+    void Insert(int i, const std::string& s);
+    void Delete(int i);
+    void Clear();
+    int IndexOf(const std::string& s) const;  // case-insensitive (ASCII)
+    void Assign(const TStrings& other);
+    void Assign(const TStringList& other);
+    // Items joined with CR LF after each, and the reverse.
+    std::string Text() const;
+    void SetText(const std::string& text);
+    // Many changes, one notice at the end.
+    void BeginUpdate() { ++FUpdating; }
+    void EndUpdate();
+
+    std::vector<std::string>::const_iterator begin() const { return FItems.begin(); }
+    std::vector<std::string>::const_iterator end() const { return FItems.end(); }
+
+    std::function<void()> OnChange;
+
+private:
+    void Changed();
+    std::vector<std::string> FItems;
+    int FUpdating = 0;
+    bool FPending = false;
+};
+
+class TLabel : public TGraphicControl {
+public:
+    explicit TLabel(TComponent* AOwner);
+    const char* ClassName() const override { return "TLabel"; }
+    // With AutoSize (default) the label takes the size of its text; a right-aligned label keeps
+    // its right edge.
+    bool AutoSize() const { return FAutoSize; }
+    void SetAutoSize(bool v);
+    TAlignment Alignment() const { return FAlignment; }
+    void SetAlignment(TAlignment v);
+    bool Transparent() const { return FTransparent; }
+    void SetTransparent(bool v);
+    void WndProc(TMessage& Message) override;
+
+protected:
+    void Paint() override;
+    void AdjustSize();
+
+private:
+    bool FAutoSize = true;
+    TAlignment FAlignment = taLeftJustify;
+    bool FTransparent = false;
+};
+
+class TButtonControl : public TWinControl {
+public:
+    explicit TButtonControl(TComponent* AOwner) : TWinControl(AOwner) { FTabStop = true; }
+    const char* ClassName() const override { return "TButtonControl"; }
+};
+
+class TButton : public TButtonControl {
+public:
+    explicit TButton(TComponent* AOwner);
+    const char* ClassName() const override { return "TButton"; }
+    bool Default() const { return FDefault; }
+    void SetDefault(bool v);
+    void WndProc(TMessage& Message) override;
+
+protected:
+    void CreateParams(TCreateParams& Params) override;
+
+private:
+    bool FDefault = false;
+};
+
+class TCustomCheckBox : public TButtonControl {
+public:
+    explicit TCustomCheckBox(TComponent* AOwner);
+    const char* ClassName() const override { return "TCustomCheckBox"; }
+    bool Checked() const { return FChecked; }
+    // A change fires OnClick, as a click by the user does.
+    void SetChecked(bool v);
+    // Toggles the check mark (and so fires OnClick): what a click of the user does.
+    void Toggle() { SetChecked(!FChecked); }
+    void Click() override { Toggle(); }
+    void WndProc(TMessage& Message) override;
+
+protected:
+    void CreateParams(TCreateParams& Params) override;
+    void CreateWnd() override;
+
+private:
+    bool FChecked = false;
+};
+
+class TCheckBox : public TCustomCheckBox {
+public:
+    explicit TCheckBox(TComponent* AOwner) : TCustomCheckBox(AOwner) {}
+    const char* ClassName() const override { return "TCheckBox"; }
+};
+
+class TRadioButton : public TButtonControl {
+public:
+    explicit TRadioButton(TComponent* AOwner);
+    const char* ClassName() const override { return "TRadioButton"; }
+    bool Checked() const { return FChecked; }
+    // Checking one unchecks its siblings and fires OnClick.
+    void SetChecked(bool v);
+    void Click() override { SetChecked(true); }
+    void WndProc(TMessage& Message) override;
+
+protected:
+    void CreateParams(TCreateParams& Params) override;
+    void CreateWnd() override;
+
+private:
+    bool FChecked = false;
+};
+
+class TCustomEdit : public TWinControl {
+public:
+    explicit TCustomEdit(TComponent* AOwner);
+    const char* ClassName() const override { return "TCustomEdit"; }
+    TBorderStyle BorderStyle() const { return FBorderStyle; }
+    void SetBorderStyle(TBorderStyle v);
+    bool ReadOnly() const { return FReadOnly; }
+    void SetReadOnly(bool v);
+    int MaxLength() const { return FMaxLength; }
+    void SetMaxLength(int v);
+    void SelectAll();
+    void WndProc(TMessage& Message) override;
+    // Fires OnChange (the window does so when its text changes).
+    virtual void Change();
+
+    TNotifyEvent OnChange;
+
+protected:
+    void CreateParams(TCreateParams& Params) override;
+    void CreateWnd() override;
+    void SetTextCore(const std::string& v) override;
+
+private:
+    TBorderStyle FBorderStyle = bsSingle;
+    bool FReadOnly = false;
+    int FMaxLength = 0;
+};
+
+class TEdit : public TCustomEdit {
+public:
+    explicit TEdit(TComponent* AOwner) : TCustomEdit(AOwner) {}
+    const char* ClassName() const override { return "TEdit"; }
+};
+
+enum TComboBoxStyle { csDropDown, csDropDownList };
+
+class TCustomCombo : public TWinControl {
+public:
+    explicit TCustomCombo(TComponent* AOwner);
+    const char* ClassName() const override { return "TCustomCombo"; }
+    TStrings& Items() { return FItems; }
+    int ItemIndex() const { return FItemIndex; }
+    // Selects an item (or none with -1) and shows its text; fires no OnChange.
+    void SetItemIndex(int v);
+    int DropDownCount() const { return FDropDownCount; }
+    void SetDropDownCount(int v) { FDropDownCount = v; }
+    bool DroppedDown() const;
+    // Fires OnChange: the window does so when the user picks an item or types.
+    virtual void Change();
+
+    TNotifyEvent OnChange;
+
+protected:
+    void ItemsChanged();
+    TStrings FItems;
+    int FItemIndex = -1;
+    int FDropDownCount = 8;
+};
+
+class TCustomComboBox : public TCustomCombo {
+public:
+    explicit TCustomComboBox(TComponent* AOwner) : TCustomCombo(AOwner) {}
+    const char* ClassName() const override { return "TCustomComboBox"; }
+};
+
+class TComboBox : public TCustomComboBox {
+public:
+    explicit TComboBox(TComponent* AOwner) : TCustomComboBox(AOwner) {}
+    const char* ClassName() const override { return "TComboBox"; }
+    TComboBoxStyle Style() const { return FStyle; }
+    void SetStyle(TComboBoxStyle v);
+    // Height() is the closed box; the window itself also holds the dropped list.
+    void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
+    void WndProc(TMessage& Message) override;
+
+protected:
+    void CreateParams(TCreateParams& Params) override;
+    void CreateWnd() override;
+    void DestroyWnd() override;
+    void SetTextCore(const std::string& v) override;
+    std::string GetText() const override;
+
+private:
+    TComboBoxStyle FStyle = csDropDown;
+    friend class TCustomCombo;
+};
+
+class TCustomGroupBox : public TCustomControl {
+public:
+    explicit TCustomGroupBox(TComponent* AOwner);
+    const char* ClassName() const override { return "TCustomGroupBox"; }
+    void WndProc(TMessage& Message) override;
+
+protected:
+    void Paint() override;
+    TRect AlignRect() const override;
+};
+
+class TGroupBox : public TCustomGroupBox {
+public:
+    explicit TGroupBox(TComponent* AOwner) : TCustomGroupBox(AOwner) {}
+    const char* ClassName() const override { return "TGroupBox"; }
+};

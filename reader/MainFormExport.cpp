@@ -1,0 +1,151 @@
+// Saving the list grid as a tab-separated text file or as an Excel workbook.
+#include "MainFormU.h"
+#include "OleAuto.h"
+#include "SafeFile.h"
+#include "XlsBook.h"
+
+namespace {
+
+// True when the name has an extension: a "." after the last path separator.
+bool HasExtension(const std::string& fileName)
+{
+    size_t dot = fileName.find_last_of('.');
+    if (dot == std::string::npos) return false;
+    size_t sep = fileName.find_last_of("\\/:");
+    return sep == std::string::npos || dot > sep;
+}
+
+std::string WithDefaultExtension(const std::string& fileName, const char* ext)
+{
+    return HasExtension(fileName) ? fileName : fileName + ext;
+}
+
+// Layout 3 keeps an old and a new value. Judged from the archive selected now.
+bool OldAndNewValues(const TForm1& f)
+{
+    if (!f.FDevice) return false;
+    int j = f.rgTypeJ->ItemIndex() + 1;
+    if (j < 1 || j > MaxArchives) return false;
+    return f.FDevice->Archive(j).ArchStandart == 3;
+}
+
+}  // namespace
+
+void TForm1::BtnExcelClick(TObject*)
+{
+    if (!SDs->Execute()) return;
+    const std::string device = cbxDev->Text();
+    const int rows = sg->RowCount();
+
+    if (SDs->FilterIndex() == 1) {
+        const std::string fileName = WithDefaultExtension(SDs->FileName(), ".txt");
+        // The whole text is built first and then written in one go, so a failure cannot leave
+        // a half-written file in place of an earlier one.
+        std::string text;
+        text.reserve(64 + static_cast<size_t>(rows) * 64);
+        text += "Прибор:";
+        text += device;
+        text += "\r\n";
+        for (int r = 1; r < rows; ++r) {
+            for (int c = 0; c < 3; ++c) {
+                text += sg->Cells(c, r);
+                text += '\t';
+            }
+            if (OldAndNewValues(*this)) {
+                text += sg->Cells(3, r);
+                text += '\t';
+            }
+            text += sg->Cells(4, r);
+            text += "\r\n";
+        }
+        WriteWholeFile(fileName, text);
+        return;
+    }
+
+    OleVariant app;
+    try {
+        app = CreateOleObject("Excel.Application");
+    } catch (const EOleSysError& e) {
+        if (e.ErrorCode != CO_E_CLASSSTRING) throw;
+    }
+
+    if (app.IsEmpty()) {
+        // No Excel on this machine: the same sheet, written by our own workbook writer.
+        TXlsSheet sheet("...");
+        sheet.SetText(1, 2, "Прибор:" + device);
+        sheet.SetColumnWidth(1, 20);
+        sheet.SetColumnWidth(2, 40);
+        sheet.SetColumnWidth(3, 30);
+        sheet.SetBold(2, 1, 4);
+        const std::string fileName = WithDefaultExtension(SDs->FileName(), ".xls");
+        sheet.SetText(2, 1, "Дата время");
+        sheet.SetText(2, 2, "Название параметра");
+        if (OldAndNewValues(*this)) {
+            sheet.SetText(2, 3, "Значение до");
+            sheet.SetText(2, 4, "Значение после");
+        } else {
+            sheet.SetText(2, 3, "Значение");
+        }
+        for (int r = 1; r < rows; ++r) {
+            const int x = r + 2;
+            sheet.SetText(x, 1, sg->Cells(1, r));
+            sheet.SetText(x, 2, sg->Cells(2, r));
+            if (OldAndNewValues(*this)) {
+                sheet.SetTextFormat(x, 3, 4);
+                sheet.SetText(x, 3, sg->Cells(3, r));
+                sheet.SetText(x, 4, sg->Cells(4, r));
+            } else {
+                sheet.SetTextFormat(x, 3, 3);
+                sheet.SetText(x, 3, sg->Cells(4, r));
+            }
+        }
+        sheet.SaveAs(fileName);
+        return;
+    }
+
+    app.Get("Workbooks").Get("Add", {-4167});
+    OleVariant sheet = app.Get("Workbooks", {1}).Get("Worksheets", {1});
+    sheet.Put("Name", "...");
+    sheet.Put("Cells", {1, 2}, "Прибор:" + device);
+    sheet.Get("Columns", {1}).Put("ColumnWidth", 20);
+    sheet.Get("Columns", {2}).Put("ColumnWidth", 40);
+    sheet.Get("Columns", {3}).Put("ColumnWidth", 30);
+    {
+        // Arguments are evaluated last first, as the platform's late-bound calls do.
+        OleVariant last = sheet.Get("Cells", {2, 4});
+        OleVariant first = sheet.Get("Cells", {2, 1});
+        sheet.Get("Range", {first, last}).Get("Font").Put("FontStyle", "bold");
+    }
+    const std::string fileName = WithDefaultExtension(SDs->FileName(), ".xls");
+    sheet.Put("Cells", {2, 1}, "Дата время");
+    sheet.Put("Cells", {2, 2}, "Название параметра");
+    if (OldAndNewValues(*this)) {
+        sheet.Put("Cells", {2, 3}, "Значение до");
+        sheet.Put("Cells", {2, 4}, "Значение после");
+    } else {
+        sheet.Put("Cells", {2, 3}, "Значение");
+    }
+    for (int r = 1; r < rows; ++r) {
+        const int x = r + 2;
+        sheet.Put("Cells", {x, 1}, sg->Cells(1, r));
+        sheet.Put("Cells", {x, 2}, sg->Cells(2, r));
+        const bool both = OldAndNewValues(*this);
+        {
+            // The text format goes first, so that values stay texts exactly as shown.
+            OleVariant last = sheet.Get("Cells", {x, both ? 4 : 3});
+            OleVariant first = sheet.Get("Cells", {x, 3});
+            sheet.Get("Range", {first, last}).Put("NumberFormat", "@");
+        }
+        if (both) {
+            sheet.Put("Cells", {x, 3}, sg->Cells(3, r));
+            sheet.Put("Cells", {x, 4}, sg->Cells(4, r));
+        } else {
+            sheet.Put("Cells", {x, 3}, sg->Cells(4, r));
+        }
+    }
+    OleVariant name = fileName;
+    app.Get("Application").Get("ActiveWorkBook").Call("SaveCopyAs", {OleVariant::ByRef(name)});
+    app.Get("Application").Get("ActiveWorkBook").Call("Close", {false, OleVariant::Null(), OleVariant::Null()});
+    sheet.Clear();
+    app.Clear();
+}

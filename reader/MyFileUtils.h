@@ -1,0 +1,10 @@
+// Path helpers.
+#pragma once
+#include <string>
+
+// The long form of a path that may hold short (8.3) names.
+std::string GetLongFileName(const std::string& Path);
+
+// The walk GetLongFileName falls back on where the system has no GetLongPathNameA: each existing
+// component from the end is replaced by its long name, then the drive part is put in front.
+std::string LongFileNameByWalk(std::string Path);

@@ -1,0 +1,110 @@
+// Colours, fonts and the canvas, and the item list that tells its control of changes.
+#include <gtest/gtest.h>
+
+#include "ExtCtrls.h"
+#include "Forms.h"
+#include "Graphics.h"
+#include "StdCtrls.h"
+#include "SysUtils.h"
+
+TEST(Graphics, ColoursAndFonts)
+{
+    EXPECT_EQ(ColorToRGB(clRed), RGB(255, 0, 0));
+    EXPECT_EQ(ColorToRGB(clBtnFace), GetSysColor(COLOR_BTNFACE));
+    EXPECT_EQ(ColorToRGB(clWindowText), GetSysColor(COLOR_WINDOWTEXT));
+    TFont f;
+    int changes = 0;
+    f.OnChange = [&] { ++changes; };
+    f.SetSize(8);
+    EXPECT_EQ(f.Size(), 8);
+    EXPECT_LT(f.Height(), 0);
+    f.SetStyle(fsBold);
+    f.SetStyle(fsBold);
+    EXPECT_EQ(changes, 1);  // a first SetSize(8) keeps the default height of 8 points
+    LOGFONTW lf{};
+    GetObjectW(f.Handle(), sizeof(lf), &lf);
+    EXPECT_EQ(lf.lfWeight, FW_BOLD);
+    EXPECT_STREQ(lf.lfFaceName, L"MS Sans Serif");
+}
+
+TEST(Graphics, CanvasMeasuresWrappedTextWithCarriageReturns)
+{
+    HDC dc = CreateCompatibleDC(nullptr);
+    TCanvas c;
+    c.SetHandle(dc);
+    TRect one(0, 0, 200, 0), two(0, 0, 200, 0);
+    int h1 = c.DrawText("01.01.24 10:00:00", one, DT_CALCRECT | DT_WORDBREAK);
+    int h2 = c.DrawText("01.01.24 10:00:00\r5", two, DT_CALCRECT | DT_WORDBREAK);
+    EXPECT_GT(h1, 0);
+    EXPECT_EQ(h2, 2 * h1);  // the carriage return starts a new line
+    EXPECT_EQ(two.Height(), h2);
+    EXPECT_GT(c.TextWidth("Считать"), c.TextWidth("С"));
+    c.SetHandle(nullptr);
+    DeleteDC(dc);
+}
+
+TEST(Strings, ChangesReachTheControlOnce)
+{
+    TStrings s;
+    int notices = 0;
+    s.OnChange = [&] { ++notices; };
+    s.BeginUpdate();
+    s.Add("a");
+    s.Add("b");
+    s.Insert(0, "z");
+    s.EndUpdate();
+    EXPECT_EQ(notices, 1);
+    EXPECT_EQ(s.Text(), "z\r\na\r\nb\r\n");
+    EXPECT_EQ(s.IndexOf("A"), 1);
+    s.Clear();
+    s.Clear();  // nothing to clear: no notice
+    EXPECT_EQ(notices, 2);
+    EXPECT_THROW(s.Delete(0), Exception);
+    s.SetText("x\ny\r\n");
+    EXPECT_EQ(s.Count(), 2);
+}
+
+TEST(Colours, ChildrenOfAPanelTakeItsColour)
+{
+    auto* f = new TForm(nullptr);
+    auto* p = new TPanel(f);
+    p->SetParent(f);
+    auto* c = new TCheckBox(f);
+    c->SetParent(p);
+    p->SetColor(clSilver);
+    EXPECT_EQ(c->Color(), clSilver);
+    c->Font().SetColor(clBlue);
+    f->Show();
+    HDC dc = GetDC(c->Handle());
+    auto brush = reinterpret_cast<HBRUSH>(SendMessageW(p->Handle(), WM_CTLCOLORSTATIC,
+                                                       reinterpret_cast<WPARAM>(dc),
+                                                       reinterpret_cast<LPARAM>(c->Handle())));
+    LOGBRUSH lb{};
+    GetObjectW(brush, sizeof(lb), &lb);
+    EXPECT_EQ(lb.lbColor, RGB(192, 192, 192));
+    EXPECT_EQ(GetTextColor(dc), RGB(0, 0, 255));
+    ReleaseDC(c->Handle(), dc);
+    f->Free();
+}
+
+TEST(Form, ClosingASecondFormHidesItOnly)
+{
+    TForm* main = nullptr;
+    Application->CreateForm(main);
+    TForm* other = nullptr;
+    Application->CreateForm(other);
+    EXPECT_EQ(Application->MainForm(), main);
+    EXPECT_EQ(Screen->FormCount(), 2);
+    other->Show();
+    TCloseAction seen = caNone;
+    other->OnClose = [&](TObject*, TCloseAction& a) { seen = a; };
+    SendMessageW(other->Handle(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(seen, caHide);
+    EXPECT_FALSE(other->Visible());
+    EXPECT_FALSE(IsWindowVisible(other->Handle()));
+    EXPECT_FALSE(Application->Terminated());
+    other->Free();
+    EXPECT_EQ(Screen->FormCount(), 1);
+    Application->DestroyComponents();
+    EXPECT_EQ(Screen->FormCount(), 0);
+}

@@ -1,0 +1,62 @@
+#include <gtest/gtest.h>
+
+#include "SafeFile.h"
+#include "TestSupport.h"
+
+using namespace testsupport;
+
+TEST(SafeFile, WritesNewAndReplacesOldFilesWholly)
+{
+    TWorkDir dir("safefile_replace");
+    WriteWholeFile(dir.Win("a.txt"), "first\r\n");
+    EXPECT_EQ(ReadFileBytes(dir.Unix("a.txt")), "first\r\n");
+    WriteWholeFile(dir.Win("a.txt"), "2");
+    EXPECT_EQ(ReadFileBytes(dir.Unix("a.txt")), "2");
+    std::string big(3 << 20, 'x');
+    big[12345] = '\0';
+    WriteWholeFile(dir.Win("a.txt"), big);
+    EXPECT_EQ(ReadFileBytes(dir.Unix("a.txt")), big);
+    WriteWholeFile(dir.Win("a.txt"), "");
+    EXPECT_EQ(ReadFileBytes(dir.Unix("a.txt")), "");
+    EXPECT_EQ(dir.Listing(), "a.txt");
+}
+
+TEST(SafeFile, FolderThatCannotBeWrittenGivesTheIoErrorAndNoFile)
+{
+    TWorkDir dir("safefile_nofolder");
+    try {
+        WriteWholeFile(dir.Win("missing\\a.txt"), "data");
+        FAIL() << "no error";
+    } catch (const EInOutError& e) {
+        EXPECT_EQ(e.ErrorCode, static_cast<uint32_t>(ERROR_PATH_NOT_FOUND));
+        EXPECT_EQ(e.Message(), "Invalid filename");
+    }
+    EXPECT_EQ(dir.Listing(), "");
+}
+
+TEST(SafeFile, TargetThatCannotBeReplacedKeepsItsContentsAndNoTemporaryStays)
+{
+    TWorkDir dir("safefile_locked");
+    WriteFileBytes(dir.Unix("good.txt"), "good contents");
+    // Another program holds the file open without letting it be replaced.
+    HANDLE h = CreateFileA(dir.Win("good.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_THROW(WriteWholeFile(dir.Win("good.txt"), "half"), EInOutError);
+    CloseHandle(h);
+    EXPECT_EQ(ReadFileBytes(dir.Unix("good.txt")), "good contents");
+    EXPECT_EQ(dir.Listing(), "good.txt");
+
+    // A folder in the way of the name: nothing is left beside it either.
+    CreateDirectoryA(dir.Win("sub.txt").c_str(), nullptr);
+    EXPECT_THROW(WriteWholeFile(dir.Win("sub.txt"), "data"), EInOutError);
+    EXPECT_EQ(dir.Listing(), "good.txt sub.txt");
+}
+
+TEST(SafeFile, MessagesAreThePlatformsInputOutputTexts)
+{
+    EXPECT_EQ(InOutErrorMessage(ERROR_ACCESS_DENIED), "File access denied");
+    EXPECT_EQ(InOutErrorMessage(ERROR_FILE_NOT_FOUND), "File not found");
+    EXPECT_EQ(InOutErrorMessage(ERROR_DISK_FULL), "Disk full");
+    EXPECT_EQ(InOutErrorMessage(32), "I/O error 32");
+}

@@ -1,0 +1,10 @@
+# Tovik.exe itself, started as a program and driven through its window against the instrument.
+if(TARGET Tovik AND TARGET Ravelport)
+  tovik_add_gtest(read_program_tests
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/ReadProgramTest.cpp
+    LIBS ws2_32)
+  target_compile_definitions(read_program_tests PRIVATE
+    TOVIK_EXE="$<TARGET_FILE:Tovik>" RAVELPORT_DLL="$<TARGET_FILE:Ravelport>")
+  target_compile_options(read_program_tests PRIVATE -Wno-restrict)
+  add_dependencies(read_program_tests Tovik Ravelport)
+endif()
