@@ -221,6 +221,7 @@ void TProgressBar::CreateWnd()
 {
     SendMessageW(FHandle, PBM_SETRANGE32, static_cast<WPARAM>(FMin), FMax);
     SendMessageW(FHandle, PBM_SETPOS, static_cast<WPARAM>(FPosition), 0);
+    FShownPosition = FPosition;
 }
 
 void TProgressBar::SetMin(int v)
@@ -241,7 +242,19 @@ void TProgressBar::SetPosition(int v)
 {
     v = std::max(FMin, std::min(v, FMax));
     FPosition = v;
-    if (HandleAllocated()) SendMessageW(FHandle, PBM_SETPOS, static_cast<WPARAM>(v), 0);
+    if (!HandleAllocated()) return;
+    // The control repaints on every position message, which costs more than a record's whole
+    // decoding; tell it only when the drawn fill moves by a pixel (or reaches an end).
+    if (v != FMin && v != FMax && FilledPixels(v) == FilledPixels(FShownPosition)) return;
+    FShownPosition = v;
+    SendMessageW(FHandle, PBM_SETPOS, static_cast<WPARAM>(v), 0);
+}
+
+int TProgressBar::FilledPixels(int pos) const
+{
+    long long span = static_cast<long long>(FMax) - FMin;
+    if (span <= 0) return 0;
+    return static_cast<int>((static_cast<long long>(pos) - FMin) * std::max(FWidth, 1) / span);
 }
 
 void TProgressBar::SetSmooth(bool v)

@@ -79,6 +79,9 @@ protected:
     void CreateWnd() override;
 
 private:
+    int FilledPixels(int pos) const;
+
     int FMin = 0, FMax = 100, FPosition = 0;
+    int FShownPosition = 0;  // the position the control was last told
     bool FSmooth = false;
 };

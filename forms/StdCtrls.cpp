@@ -120,13 +120,14 @@ void TLabel::SetTransparent(bool v)
 void TLabel::AdjustSize()
 {
     if (!FAutoSize) return;
-    HDC dc = GetDC(nullptr);
+    // One memory DC serves every measurement: fetching the screen DC each time is slow under
+    // some window systems, and a read changes a label's text for every record.
+    static HDC dc = CreateCompatibleDC(nullptr);
     HGDIOBJ old = SelectObject(dc, FFont.Handle());
     std::wstring w = ToWide(FText.empty() ? std::string(" ") : FText);
     RECT r{0, 0, 0, 0};
     DrawTextW(dc, w.data(), static_cast<int>(w.size()), &r, DT_CALCRECT | DT_EXPANDTABS | DT_NOPREFIX);
     SelectObject(dc, old);
-    ReleaseDC(nullptr, dc);
     int nw = FText.empty() ? 0 : r.right - r.left;
     int nh = r.bottom - r.top;
     int left = FLeft;

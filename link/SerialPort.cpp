@@ -351,8 +351,14 @@ int32_t TCustomSerialPort::ReadBlock(void* Buffer, int32_t Count)
         COMSTAT stat;
         if (!ClearCommError(FHandle, &errors, &stat))
             throw ESerialPort(3, static_cast<int>(GetLastError()));
-        if (stat.cbInQue == 0)
+        if (stat.cbInQue == 0) {
+            // Still a completed read that leaves the queue empty, as far as listeners can tell.
+            Notify([](TSerialPortListener& l) {
+                if (l.ReceptionActive)
+                    l.ReceptionActive(false);
+            });
             return 0;
+        }
     }
     TPendingTransfer t(false);
     if (!t.Overlapped.hEvent)

@@ -491,7 +491,9 @@ uint8_t TForm1::PortNumberFromName(const std::string& name)
 
 void TForm1::FillPortList()
 {
+    // Clearing the box clears its text as well: without ports it must not show the stored text.
     cbxPort->Items().Clear();
+    cbxPort->SetText("");
     FPorts.clear();
     TRegistry reg;
     reg.SetRootKey(HKEY_LOCAL_MACHINE);

@@ -14,6 +14,9 @@ enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest,
 
 class TThread {
 public:
+    // With CreateSuspended false the thread runs at once, possibly before a derived class's
+    // constructor has finished: a derived class with state of its own passes true and calls
+    // Start() at the end of its constructor.
     explicit TThread(bool CreateSuspended);
     // Asks the thread to stop (Terminate) and waits for its end; a thread never started does
     // not run Execute.

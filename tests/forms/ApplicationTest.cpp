@@ -140,7 +140,8 @@ TEST(Application, ThreadHandOversRunInTheLoop)
 {
     Application->Initialize();
     struct TWorker : TThread {
-        TWorker() : TThread(false) {}
+        // Started only once fully made: a running thread may call Execute at once.
+        TWorker() : TThread(true) { Start(); }
         int Ran = 0;
         DWORD RanOn = 0;
         void Execute() override

@@ -1,9 +1,13 @@
 // Ownership, removal notices, the replaceable window procedure, CM_ messages, cp1251 texts.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <commctrl.h>
+
 #include <algorithm>
 #include <vector>
 
+#include "ComCtrls.h"
 #include "ExtCtrls.h"
 #include "Forms.h"
 #include "StdCtrls.h"
@@ -296,4 +300,25 @@ TEST(Keyboard, TabMovesTheFocusAndKeyPressGetsCp1251)
     EXPECT_EQ(keys, "\xDFx");
     EXPECT_EQ(e2->Text(), "Я");
     form->Free();
+}
+
+TEST(ProgressBarUpdates, TheControlIsToldOnlyWhenTheFillMovesAndAlwaysAtTheEnds)
+{
+    auto* f = NewForm();
+    auto* p = new TProgressBar(f);
+    p->SetParent(f);
+    p->SetBounds(0, 0, 100, 16);
+    p->SetMax(65536);
+    f->Show();
+    TSpy spy(p);
+    for (int i = 1; i <= 65536; ++i) p->SetPosition(i);
+    long told = std::count(spy.Seen.begin(), spy.Seen.end(), static_cast<UINT>(PBM_SETPOS));
+    // one message per pixel of a 100-pixel bar, not one per step
+    EXPECT_GE(told, 99);
+    EXPECT_LE(told, 101);
+    EXPECT_EQ(SendMessageW(p->Handle(), PBM_GETPOS, 0, 0), 65536);
+    EXPECT_EQ(p->Position(), 65536);
+    p->SetPosition(0);
+    EXPECT_EQ(SendMessageW(p->Handle(), PBM_GETPOS, 0, 0), 0);
+    f->Free();
 }

@@ -313,6 +313,23 @@ TEST(SerialEvents, TransfersTellTheListeners)
     EXPECT_EQ(notices.size(), 3u);
 }
 
+TEST(SerialEvents, AReadThatFindsNothingStillEndsReception)
+{
+    TestPty pty;
+    TSerialPort port;
+    port.SetPort(pty.PortName());
+    port.SetEvents({});
+    Seq notices;
+    TSerialPortListener l;
+    l.ReceptionActive = [&](bool on) { notices.push_back(on ? "rx1" : "rx0"); };
+    port.OpenPort();
+    port.AddListener(&l);
+    char c;
+    EXPECT_EQ(port.ReadBlock(&c, 1), 0);
+    EXPECT_EQ(notices, (Seq{"rx0"}));
+    port.RemoveListener(&l);
+}
+
 TEST(SerialEvents, AConnectedPortLoadedFromStorageOpensAtTheEndOfLoading)
 {
     TestPty pty;

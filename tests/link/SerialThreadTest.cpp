@@ -10,8 +10,10 @@ namespace {
 class FnThread : public TThread {
 public:
     FnThread(bool suspended, std::function<void(FnThread&)> body)
-        : TThread(suspended), FBody(std::move(body))
+        : TThread(true), FBody(std::move(body))
     {
+        // Started only once fully made: a running thread may call Execute at once.
+        if (!suspended) Start();
     }
     ~FnThread() override
     {

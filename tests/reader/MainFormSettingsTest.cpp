@@ -46,6 +46,32 @@ TEST_F(SettingsTest, DefaultsWithoutMainIni)
     EXPECT_EQ(Ini("Main", "CountDev"), "<none>");
 }
 
+TEST_F(SettingsTest, KeysAreWrittenInTheirOrder)
+{
+    tt::PortRegistry ports({"COM4"});
+    ASSERT_TRUE(ports.Works);
+    Start();
+    Stop();
+    // A new file keeps the keys in the order they were written.
+    HANDLE h = CreateFileA((Dir / "main.ini").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    char buf[1024];
+    DWORD n = 0;
+    ReadFile(h, buf, sizeof buf, &n, nullptr);
+    CloseHandle(h);
+    std::string text(buf, n);
+    std::vector<size_t> at;
+    for (const char* key : {"[Settings]", "lastcomport=COM4", "lastcomspeed=0", "lastaddr=1",
+                            "LastDev=-1", "lastlink=0"}) {
+        at.push_back(text.find(key));
+        ASSERT_NE(at.back(), std::string::npos) << key << " in " << text;
+    }
+    for (size_t i = 1; i < at.size(); ++i) EXPECT_LT(at[i - 1], at[i]) << text;
+    EXPECT_EQ(text.find("Retries"), std::string::npos);
+    EXPECT_EQ(text.find("[Main]"), std::string::npos);
+}
+
 TEST_F(SettingsTest, EveryKeyRoundTrips)
 {
     tt::PortRegistry ports({"COM1", "COM2", "COM7"});
@@ -191,6 +217,8 @@ TEST_F(SettingsTest, NoPortKeyLeavesAnEmptyList)
     EXPECT_EQ(Form->cbxPort->Items().Count(), 0);
     EXPECT_TRUE(Form->FPorts.empty());
     EXPECT_EQ(Form->cbxPort->ItemIndex(), -1);
+    // The box is cleared, its stored placeholder text with it.
+    EXPECT_EQ(Form->cbxPort->Text(), "");
     Stop();
     EXPECT_EQ(Ini("Settings", "lastcomport"), "");
 }

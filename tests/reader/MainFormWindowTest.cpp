@@ -198,6 +198,44 @@ TEST_F(FormTest, LimitCheckBoxEnablesTheRange)
     for (TControl* c : range) EXPECT_FALSE(c->Enabled()) << c->Name();
 }
 
+TEST_F(FormTest, ControlsReachTheirHandlers)
+{
+    Dir.Write("dev.ini", "[settings]\r\nname=D\r\n[s0]\r\nID=5\r\nname=P\r\n");
+    Dir.Write("main.ini", "[Settings]\r\nLastDev=0\r\n[Main]\r\nCountDev=1\r\nDev1=dev.ini\r\n");
+    Start();
+    ASSERT_NE(Form->FDevice, nullptr);
+    // The editor's buttons act on the selected device's list.
+    Form->btnAddRec->Click();
+    ASSERT_EQ(Form->FDevice->Params.size(), 2u);
+    EXPECT_EQ(Form->FDevice->Params[1]->Name, "Параметр2");
+    Form->sgType->SetRow(2);
+    Form->btnDelRec->Click();
+    ASSERT_EQ(Form->FDevice->Params.size(), 1u);
+    EXPECT_EQ(Form->FDevice->Params[0]->Name, "P");
+    // Save checks the list first ("uword" is no editor type); load and the export ask for a
+    // file, each with its own filter (cancelled here).
+    Form->btnSave->Click();
+    Form->btnLoad->Click();
+    Form->BtnExcel->Click();
+    ASSERT_EQ(Dialogs.Shown.size(), 3u);
+    EXPECT_EQ(Dialogs.Shown[0].Kind, dkShowMessage);
+    EXPECT_EQ(Dialogs.Shown[1].Kind, dkSaveDialog);
+    EXPECT_EQ(Dialogs.Shown[1].Filter, "Список параметров журнала|*.jcfg");
+    EXPECT_EQ(Dialogs.Shown[2].Kind, dkSaveDialog);
+    EXPECT_EQ(Dialogs.Shown[2].Filter, "Текстовый файл|*.txt|Excel|*.xls");
+    // Both stop buttons end a read.
+    for (TButton* stop : {Form->btnStop2, Form->btnStop}) {
+        SCOPED_TRACE(stop->Name());
+        Form->FReading = true;
+        stop->Click();
+        EXPECT_FALSE(Form->FReading);
+    }
+    // A change in the device box hides the export again.
+    Form->BtnExcel->SetVisible(true);
+    Form->cbxDev->Change();
+    EXPECT_FALSE(Form->BtnExcel->Visible());
+}
+
 TEST_F(FormTest, VersionLabelShowsTheProgramsFileVersion)
 {
     Start();
