@@ -393,8 +393,20 @@ void TApplication::HandleMessage()
 
 void TApplication::ProcessMessages()
 {
+    // A job that calls this for each of thousands of items would otherwise repaint for every
+    // item, which costs more than the item itself. While calls come in quick succession, paint
+    // at most every 20 ms; input, posted and sent messages are still handled on every call, and
+    // the message loop paints whatever is left as soon as the job ends.
+    DWORD now = GetTickCount();
+    FQuickCalls = now - FLastProcessCall < 5 ? FQuickCalls + 1 : 0;
+    FLastProcessCall = now;
+    UINT flags = PM_REMOVE;
+    if (FQuickCalls >= 8 && now - FLastPaintPass < 20)
+        flags |= PM_QS_INPUT | PM_QS_POSTMESSAGE | PM_QS_SENDMESSAGE;
+    else
+        FLastPaintPass = now;
     MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, flags)) {
         try {
             ProcessMessage(msg);
         } catch (...) {

@@ -164,6 +164,10 @@ private:
     TForm* FMainForm = nullptr;
     bool FShowMainForm = true;
     bool FTerminated = false;
+    // Paint pacing of ProcessMessages inside long jobs (see there).
+    DWORD FLastProcessCall = 0;
+    DWORD FLastPaintPass = 0;
+    int FQuickCalls = 0;
     bool FInitialized = false;
     HWND FHandle = nullptr;
     TControl* FMouseControl = nullptr;

@@ -10,7 +10,7 @@ namespace {
 // Asks the grid to bring its scroll bars up to date once the current burst of changes is over.
 constexpr UINT CM_GRIDSCROLLBARS = CM_BASE + 0x300;
 constexpr UINT_PTR kScrollTimer = 1;
-constexpr DWORD kScrollInterval = 100;
+constexpr DWORD kScrollInterval = 500;
 const std::string kEmpty;
 }  // namespace
 
@@ -102,7 +102,7 @@ void TCustomGrid::RequestScrollBars()
 {
     if (!HandleAllocated() || FScrollPending) return;
     FScrollPending = true;
-    // Redrawing a scroll bar costs milliseconds: while rows pour in, a few times a second is
+    // Redrawing a scroll bar costs milliseconds: while rows pour in, twice a second is
     // enough.
     DWORD since = GetTickCount() - FScrollUpdatedAt;
     if (since < kScrollInterval)

@@ -159,3 +159,53 @@ TEST(Application, ThreadHandOversRunInTheLoop)
     EXPECT_EQ(w.RanOn, GetCurrentThreadId());
     w.WaitFor();
 }
+
+namespace {
+// Counts what reaches a control, in front of its window procedure.
+struct TCounter {
+    explicit TCounter(TControl* c) : FControl(c), FOld(c->WindowProc())
+    {
+        c->SetWindowProc(WndMethod<&TCounter::Proc>(this));
+    }
+    ~TCounter() { FControl->SetWindowProc(FOld); }
+    void Proc(TMessage& m)
+    {
+        if (m.Msg == WM_PAINT) ++Paints;
+        if (m.Msg == WM_APP + 7) ++Posted;
+        FOld(m);
+    }
+    int Paints = 0, Posted = 0;
+    TControl* FControl;
+    TWndMethod FOld;
+};
+}  // namespace
+
+TEST(Application, AJobCallingProcessMessagesPerItemStillGetsEveryMessageAndItsPaints)
+{
+    auto* f = new TForm(nullptr);
+    f->SetBounds(10, 10, 300, 200);
+    auto* b = new TButton(f);
+    b->SetParent(f);
+    f->Show();
+    Application->ProcessMessages();
+    TCounter count(b);
+    // a long job: thousands of quick calls, each after a change that wants a repaint
+    int posted = 0;
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < 300) {
+        InvalidateRect(b->Handle(), nullptr, TRUE);
+        PostMessageW(b->Handle(), WM_APP + 7, 0, 0);
+        ++posted;
+        Application->ProcessMessages();
+        // every posted message is handled by the call that follows it
+        ASSERT_EQ(count.Posted, posted);
+    }
+    // paints are paced, not starved, and the last change is painted once the job ends
+    EXPECT_GT(count.Paints, 0);
+    InvalidateRect(b->Handle(), nullptr, TRUE);
+    int before = count.Paints;
+    Sleep(30);
+    Application->ProcessMessages();
+    EXPECT_EQ(count.Paints, before + 1);
+    f->Free();
+}
