@@ -1,5 +1,6 @@
 // Record layouts, time routines, value texts and the locale's date texts.
 #include "DateTexts.h"
+#include "FormatSettingsSupport.h"
 #include "RecordDecode.h"
 #include "SysUtils.h"
 
@@ -15,28 +16,9 @@
 
 namespace {
 
-// Russian formats as a Russian Windows sets them; tests fix them instead of taking the machine's.
-TFormatSettings Russian()
-{
-    TFormatSettings fs;
-    fs.ShortDateFormat = "dd.MM.yyyy";
-    fs.LongTimeFormat = "H:mm:ss";
-    fs.DateSeparator = ".";
-    fs.TimeSeparator = ":";
-    return fs;
-}
-
-TFormatSettings English()
-{
-    TFormatSettings fs;
-    fs.ShortDateFormat = "M/d/yyyy";
-    fs.LongTimeFormat = "h:mm:ss tt";
-    fs.DateSeparator = "/";
-    fs.TimeSeparator = ":";
-    fs.TimeAMString = "AM";
-    fs.TimePMString = "PM";
-    return fs;
-}
+// Tests fix the formats instead of taking the machine's.
+TFormatSettings Russian() { return tt::RussianFormats(); }
+TFormatSettings English() { return tt::EnglishFormats(); }
 
 TJournalInfo Arch(bool abs, bool work)
 {

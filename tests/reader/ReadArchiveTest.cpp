@@ -11,6 +11,7 @@
 
 #include "../../testing/win/TestInstrument.h"
 #include "DateTexts.h"
+#include "FormatSettingsSupport.h"
 #include "Dialogs.h"
 #include "Forms.h"
 #include "MainFormTestSupport.h"
@@ -28,16 +29,6 @@ struct ArchReq {
 };
 
 // Dates in the tests are Russian: the locale is fixed here, not taken from the machine.
-TFormatSettings RussianFormats()
-{
-    TFormatSettings fs;
-    fs.ShortDateFormat = "dd.MM.yyyy";
-    fs.LongTimeFormat = "H:mm:ss";
-    fs.DateSeparator = ".";
-    fs.TimeSeparator = ":";
-    return fs;
-}
-
 // A device description with one archive; keys of the archive are given as "Key=value" lines.
 std::string Device(const std::string& archives, int count, const std::string& params = "")
 {
@@ -64,7 +55,7 @@ protected:
         Work = TestInstrument::MakeWorkDir();
         ASSERT_FALSE(Work.empty());
         WinDir = TestInstrument::Wine(Work) + "\\";
-        SetUserFormatSettings(RussianFormats());
+        SetUserFormatSettings(tt::RussianFormats());
     }
 
     void TearDown() override

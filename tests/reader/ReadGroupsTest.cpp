@@ -8,20 +8,11 @@
 #include <vector>
 
 #include "DateTexts.h"
+#include "FormatSettingsSupport.h"
 #include "MainFormTestSupport.h"
 #include "RecordDecode.h"
 
 namespace {
-
-TFormatSettings RussianFormats()
-{
-    TFormatSettings fs;
-    fs.ShortDateFormat = "dd.MM.yyyy";
-    fs.LongTimeFormat = "H:mm:ss";
-    fs.DateSeparator = ".";
-    fs.TimeSeparator = ":";
-    return fs;
-}
 
 const char* const DeviceFile =
     "[settings]\r\nname=Прибор\r\narchtypecount=4\r\n"
@@ -38,7 +29,7 @@ class GroupsTest : public tt::FormTest {
 protected:
     void SetUp() override
     {
-        SetUserFormatSettings(RussianFormats());
+        SetUserFormatSettings(tt::RussianFormats());
         Dir.Write("dev.ini", DeviceFile);
         Dir.Write("main.ini", "[Settings]\r\nLastDev=0\r\n[Main]\r\nCountDev=1\r\nDev1=dev.ini\r\n");
         Start();
