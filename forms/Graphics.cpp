@@ -8,28 +8,6 @@ COLORREF ColorToRGB(TColor c)
     return static_cast<COLORREF>(c) & 0xFFFFFF;
 }
 
-std::wstring ToWide(const std::string& s)
-{
-    if (s.empty()) return std::wstring();
-    int n = MultiByteToWideChar(1251, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    std::wstring w(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(1251, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-    return w;
-}
-
-std::string FromWide(const wchar_t* w, int len)
-{
-    if (!w) return std::string();
-    if (len < 0) len = static_cast<int>(wcslen(w));
-    if (len == 0) return std::string();
-    int n = WideCharToMultiByte(1251, 0, w, len, nullptr, 0, nullptr, nullptr);
-    std::string s(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(1251, 0, w, len, s.data(), n, nullptr, nullptr);
-    return s;
-}
-
-std::string FromWide(const std::wstring& w) { return FromWide(w.data(), static_cast<int>(w.size())); }
-
 // ---- TFont
 
 TFont::~TFont() { Drop(); }

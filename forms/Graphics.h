@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "Cp1251.h"
+
 // An RGB value (0x00BBGGRR) or, with the top bit set, a system colour index (0x800000nn).
 using TColor = int32_t;
 
@@ -42,10 +44,6 @@ constexpr TColor clInfoBk = clSysBase | COLOR_INFOBK;
 // The RGB value of a colour (system colours resolved now).
 COLORREF ColorToRGB(TColor c);
 
-// cp1251 <-> UTF-16, the only conversion of the system, used at every W call.
-std::wstring ToWide(const std::string& s);
-std::string FromWide(const std::wstring& w);
-std::string FromWide(const wchar_t* w, int len = -1);
 
 struct TPoint {
     int X = 0, Y = 0;

@@ -16,7 +16,7 @@ constexpr int LinkOk = 0;
 constexpr int LinkBadCrc = 2;     // the reply fails its CRC (or is longer than a reply can be)
 constexpr int LinkNoReply = 16;   // no reply, or one too short for the request
 
-// ---- CRC-16/MODBUS with the two tables of the Modbus specification -------------------------
+// ---- CRC-16 of Modbus RTU, table driven (high and low byte tables) ---------------------------
 extern const uint8_t CrcHighTable[256];
 extern const uint8_t CrcLowTable[256];
 // First * 256 + Second: frames carry First, then Second. 0xFFFF when Count <= 0.

@@ -9,6 +9,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "Cp1251.h"
 #endif
 
 namespace {
@@ -408,10 +410,8 @@ std::string LocaleText(LCID lcid, LCTYPE type, const char* def)
     wchar_t wbuf[128];
     int n = GetLocaleInfoW(lcid, type, wbuf, 128);
     if (n <= 1) return def;
-    char buf[512];
-    int m = WideCharToMultiByte(1251, 0, wbuf, n - 1, buf, sizeof buf, nullptr, nullptr);
-    if (m <= 0) return def;
-    return std::string(buf, static_cast<size_t>(m));
+    std::string text = FromWide(wbuf, n - 1);
+    return text.empty() ? std::string(def) : text;
 }
 
 }  // namespace

@@ -1,24 +1,9 @@
 #include "OleAuto.h"
 
+#include "Cp1251.h"
+
 #include <algorithm>
 
-std::wstring Cp1251ToWide(const std::string& s)
-{
-    if (s.empty()) return {};
-    int n = MultiByteToWideChar(1251, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    std::wstring w(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(1251, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-    return w;
-}
-
-std::string WideToCp1251(const wchar_t* w, size_t n)
-{
-    if (!w || n == 0) return {};
-    int len = WideCharToMultiByte(1251, 0, w, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
-    std::string s(static_cast<size_t>(len), '\0');
-    WideCharToMultiByte(1251, 0, w, static_cast<int>(n), s.data(), len, nullptr, nullptr);
-    return s;
-}
 
 namespace {
 
@@ -28,7 +13,7 @@ std::string SystemText(HRESULT hr)
     DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                  FORMAT_MESSAGE_IGNORE_INSERTS,
                              nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
-    std::string s = WideToCp1251(buf, n);
+    std::string s = FromWide(buf, static_cast<int>(n));
     if (buf) LocalFree(buf);
     while (!s.empty() && (s.back() == '\r' || s.back() == '\n' || s.back() == ' ' || s.back() == '.'))
         s.pop_back();
@@ -36,7 +21,7 @@ std::string SystemText(HRESULT hr)
     return s;
 }
 
-std::string BstrText(BSTR b) { return b ? WideToCp1251(b, SysStringLen(b)) : std::string(); }
+std::string BstrText(BSTR b) { return b ? FromWide(b, static_cast<int>(SysStringLen(b))) : std::string(); }
 
 }  // namespace
 
@@ -69,7 +54,7 @@ OleVariant::OleVariant(double v)
 OleVariant::OleVariant(const std::string& s)
 {
     VariantInit(&FV);
-    std::wstring w = Cp1251ToWide(s);
+    std::wstring w = ToWide(s);
     BSTR b = SysAllocStringLen(w.data(), static_cast<UINT>(w.size()));
     if (!b) OleCheck(E_OUTOFMEMORY);
     FV.vt = VT_BSTR;
@@ -226,7 +211,7 @@ OleVariant OleVariant::Invoke(const std::string& name, WORD flags, const OleVari
                               const OleVariant* putValue) const
 {
     IDispatch* d = Dispatch(name);
-    std::wstring wname = Cp1251ToWide(name);
+    std::wstring wname = ToWide(name);
     LPOLESTR names[1] = {wname.data()};
     DISPID id = 0;
     HRESULT hr = d->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
@@ -292,7 +277,7 @@ OleVariant OleVariant::Call(const std::string& name, std::initializer_list<OleVa
 
 OleVariant CreateOleObject(const std::string& progId)
 {
-    std::wstring w = Cp1251ToWide(progId);
+    std::wstring w = ToWide(progId);
     CLSID clsid;
     OleCheck(CLSIDFromProgID(w.c_str(), &clsid));
     IDispatch* d = nullptr;

@@ -35,9 +35,6 @@ public:
 // Raises EOleSysError for a failed HRESULT, with the system's text for it.
 void OleCheck(HRESULT hr);
 
-std::wstring Cp1251ToWide(const std::string& s);
-std::string WideToCp1251(const wchar_t* w, size_t n);
-
 class OleVariant {
 public:
     OleVariant() { VariantInit(&FV); }

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "TestFiles.h"
+
 #ifndef TOVIK_NATIVE_DIR
 #error "TestInstrument.h needs the TOVIK_NATIVE_DIR compile definition"
 #endif
@@ -147,12 +149,7 @@ class TestInstrument {
 
   // Path helpers: Unix paths of the source tree, and Unix <-> Wine (drive Z:) paths.
   static std::string Source(const std::string& rel) { return std::string(TOVIK_SOURCE_DIR) + "/" + rel; }
-  static std::string Wine(const std::string& unixPath) {
-    std::string w = "Z:" + unixPath;
-    for (auto& c : w)
-      if (c == '/') c = '\\';
-    return w;
-  }
+  static std::string Wine(const std::string& unixPath) { return WinPath(unixPath); }
   static std::string Unix(const std::string& winPath) {
     std::string u = winPath;
     if (u.size() >= 2 && (u[0] == 'Z' || u[0] == 'z') && u[1] == ':') u.erase(0, 2);

@@ -9,14 +9,6 @@
 
 namespace ravelport_test {
 
-std::string WinPath(const std::string& unixPath)
-{
-    std::string w = "Z:" + unixPath;
-    for (char& c : w)
-        if (c == '/') c = '\\';
-    return w;
-}
-
 Ravelport& Ravelport::Get()
 {
     static Ravelport r = [] {

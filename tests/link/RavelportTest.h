@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "../../testing/win/TestFiles.h"
+
 namespace ravelport_test {
 
 constexpr int LinkPortFailure = -1;
@@ -45,7 +47,7 @@ struct Ravelport {
 };
 
 // Unix path of the build's Windows file name (Z:\x\y -> /x/y) and back.
-std::string WinPath(const std::string& unixPath);
+using tovik::testing::WinPath;
 
 // A length-prefixed name buffer as text.
 inline std::string NameText(const uint8_t* name)

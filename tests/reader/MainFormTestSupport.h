@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "../../testing/win/TestFiles.h"
 #include "Dialogs.h"
 #include "Forms.h"
 #include "MainFormU.h"
@@ -30,7 +31,7 @@ public:
                 std::to_string(++counter) + "\\";
         CreateDirectoryA(FPath.c_str(), nullptr);
     }
-    ~ScratchDir() { RemoveTree(FPath); }
+    ~ScratchDir() { tovik::testing::RemoveTree(FPath); }
     const std::string& Path() const { return FPath; }
     std::string operator/(const std::string& name) const { return FPath + name; }
 
@@ -42,27 +43,6 @@ public:
         DWORD done = 0;
         WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &done, nullptr);
         CloseHandle(h);
-    }
-
-    static void RemoveTree(const std::string& dir)
-    {
-        WIN32_FIND_DATAA fd;
-        HANDLE h = FindFirstFileA((dir + "*").c_str(), &fd);
-        if (h != INVALID_HANDLE_VALUE) {
-            do {
-                std::string n = fd.cFileName;
-                if (n == "." || n == "..") continue;
-                std::string p = dir + n;
-                if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                    RemoveTree(p + "\\");
-                else {
-                    SetFileAttributesA(p.c_str(), FILE_ATTRIBUTE_NORMAL);
-                    DeleteFileA(p.c_str());
-                }
-            } while (FindNextFileA(h, &fd));
-            FindClose(h);
-        }
-        RemoveDirectoryA(dir.c_str());
     }
 
 private:

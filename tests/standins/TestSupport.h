@@ -14,16 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "../../testing/win/TestFiles.h"
+
 namespace testsupport {
 
-// Under Wine a Unix path /x/y is reached as Z:\x\y.
-inline std::string WinPath(const std::string& unixPath)
-{
-    std::string s = "Z:" + unixPath;
-    for (char& c : s)
-        if (c == '/') c = '\\';
-    return s;
-}
+using tovik::testing::WinPath;
 
 inline std::string ReadFileBytes(const std::string& path)
 {
@@ -52,7 +47,7 @@ public:
         : FUnix(std::string(TOVIK_BINARY_DIR) + "/testwork/" + name)
     {
         CreateDirectoryA(WinPath(std::string(TOVIK_BINARY_DIR) + "/testwork").c_str(), nullptr);
-        Remove(Win());
+        tovik::testing::RemoveTree(Win());
         CreateDirectoryA(Win().c_str(), nullptr);
     }
     std::string Unix(const std::string& file = "") const { return file.empty() ? FUnix : FUnix + "/" + file; }
@@ -76,25 +71,6 @@ public:
     }
 
 private:
-    static void Remove(const std::string& dir)
-    {
-        WIN32_FIND_DATAA fd;
-        HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
-        if (h != INVALID_HANDLE_VALUE) {
-            do {
-                std::string n = fd.cFileName;
-                if (n == "." || n == "..") continue;
-                std::string p = dir + "\\" + n;
-                if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) Remove(p);
-                else {
-                    SetFileAttributesA(p.c_str(), FILE_ATTRIBUTE_NORMAL);
-                    DeleteFileA(p.c_str());
-                }
-            } while (FindNextFileA(h, &fd));
-            FindClose(h);
-        }
-        RemoveDirectoryA(dir.c_str());
-    }
     std::string FUnix;
 };
 

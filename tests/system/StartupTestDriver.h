@@ -17,14 +17,11 @@
 #include <string>
 #include <vector>
 
+#include "../../testing/win/TestFiles.h"
+
 namespace tt {
 
-inline std::string WinPath(std::string unixPath)
-{
-    for (char& c : unixPath)
-        if (c == '/') c = '\\';
-    return "Z:" + unixPath;
-}
+using tovik::testing::WinPath;
 
 inline std::string BuildFile(const std::string& relative)
 {
@@ -61,11 +58,11 @@ public:
         char tmp[MAX_PATH];
         GetTempPathA(MAX_PATH, tmp);
         FPath = std::string(tmp) + "tovik_" + name + "_" + std::to_string(GetCurrentProcessId()) + "\\";
-        Remove(FPath);
+        tovik::testing::RemoveTree(FPath);
         CreateDirectoryA(FPath.c_str(), nullptr);
         Copy(BuildFile("reader/Tovik.exe"), "Tovik.exe");
     }
-    ~ProgramFolder() { Remove(FPath); }
+    ~ProgramFolder() { tovik::testing::RemoveTree(FPath); }
     const std::string& Path() const { return FPath; }
     std::string operator/(const std::string& name) const { return FPath + name; }
 
@@ -94,24 +91,6 @@ public:
         DWORD n = GetPrivateProfileStringA(section.c_str(), key.c_str(), "<none>", buf, sizeof buf,
                                            (FPath + "main.ini").c_str());
         return std::string(buf, n);
-    }
-
-    static void Remove(const std::string& dir)
-    {
-        WIN32_FIND_DATAA fd;
-        HANDLE h = FindFirstFileA((dir + "*").c_str(), &fd);
-        if (h != INVALID_HANDLE_VALUE) {
-            do {
-                std::string n = fd.cFileName;
-                if (n == "." || n == "..") continue;
-                if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                    Remove(dir + n + "\\");
-                else
-                    DeleteFileA((dir + n).c_str());
-            } while (FindNextFileA(h, &fd));
-            FindClose(h);
-        }
-        RemoveDirectoryA(dir.c_str());
     }
 
 private:
