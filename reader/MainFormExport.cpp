@@ -1,23 +1,15 @@
 // Saving the list grid as a tab-separated text file or as an Excel workbook.
 #include "MainFormU.h"
+#include "MyFileUtils.h"
 #include "OleAuto.h"
 #include "SafeFile.h"
 #include "XlsBook.h"
 
 namespace {
 
-// True when the name has an extension: a "." after the last path separator.
-bool HasExtension(const std::string& fileName)
-{
-    size_t dot = fileName.find_last_of('.');
-    if (dot == std::string::npos) return false;
-    size_t sep = fileName.find_last_of("\\/:");
-    return sep == std::string::npos || dot > sep;
-}
-
 std::string WithDefaultExtension(const std::string& fileName, const char* ext)
 {
-    return HasExtension(fileName) ? fileName : fileName + ext;
+    return ExtractFileExt(fileName).empty() ? fileName + ext : fileName;
 }
 
 // Layout 3 keeps an old and a new value. Judged from the archive selected now.

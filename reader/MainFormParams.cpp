@@ -1,5 +1,6 @@
 // The parameter-list editor of the "Типы записей" page and its ".jcfg" files.
 #include "MainFormU.h"
+#include "MyFileUtils.h"
 
 namespace {
 
@@ -21,15 +22,6 @@ std::string TypeName(int32_t valType)
 void ClearRow(TStringGrid* g, int row)
 {
     for (int c = 0; c < g->ColCount(); ++c) g->SetCells(c, row, "");
-}
-
-// The extension as the platform sees it: from the last "." after the last path separator.
-std::string ExtractFileExt(const std::string& fileName)
-{
-    size_t dot = fileName.find_last_of('.');
-    size_t sep = fileName.find_last_of("\\/:");
-    if (dot == std::string::npos || (sep != std::string::npos && dot < sep)) return {};
-    return fileName.substr(dot);
 }
 
 }  // namespace

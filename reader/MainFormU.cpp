@@ -24,12 +24,6 @@ std::string ProgramFileName()
     return std::string(buf, n);
 }
 
-std::string ExtractFilePath(const std::string& path)
-{
-    size_t i = path.find_last_of("\\:");
-    return i == std::string::npos ? std::string() : path.substr(0, i + 1);
-}
-
 // Splits a code-text list at ";" the way the platform's delimited text does: blanks (codes 1 to
 // 32) separate entries, an entry may be quoted with doubled quotes inside, and a ";" at the very
 // end adds an empty entry.

@@ -28,6 +28,20 @@ std::string ParentDir(const std::string& path)
 }
 }  // namespace
 
+std::string ExtractFilePath(const std::string& fileName)
+{
+    size_t i = fileName.find_last_of("\\:");
+    return i == std::string::npos ? std::string() : fileName.substr(0, i + 1);
+}
+
+std::string ExtractFileExt(const std::string& fileName)
+{
+    size_t dot = fileName.find_last_of('.');
+    size_t sep = fileName.find_last_of("\\/:");
+    if (dot == std::string::npos || (sep != std::string::npos && dot < sep)) return {};
+    return fileName.substr(dot);
+}
+
 std::string LongFileNameByWalk(std::string Path)
 {
     std::string result;

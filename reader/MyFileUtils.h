@@ -2,6 +2,13 @@
 #pragma once
 #include <string>
 
+// The folder part of a file name, with its trailing separator ("" when there is none).
+std::string ExtractFilePath(const std::string& fileName);
+
+// The extension as the platform sees it: from the last "." after the last path separator
+// ("" when there is none).
+std::string ExtractFileExt(const std::string& fileName);
+
 // The long form of a path that may hold short (8.3) names.
 std::string GetLongFileName(const std::string& Path);
 
