@@ -188,7 +188,7 @@ TEST_F(ReadTest, PlainArchiveWithARangeReadsTheRecordsLeft)
     EveryRecord([&] { stats.push_back(Form->lblStat->Caption()); });
     Read();
 
-    EXPECT_TRUE(Dialogs.Texts().empty());
+    EXPECT_TRUE(Dialogs.Texts().empty()) << Dialogs.Texts().front();
     EXPECT_EQ(Indexes(), Span(5, 19));
     for (const ArchReq& r : ArchiveRequests()) {
         EXPECT_EQ(r.addr, 1);
@@ -230,7 +230,7 @@ TEST_F(ReadTest, RingArchiveReadsTheNewestCapacityInOrder)
     StartForm(5);
     Read();
 
-    EXPECT_TRUE(Dialogs.Texts().empty());
+    EXPECT_TRUE(Dialogs.Texts().empty()) << Dialogs.Texts().front();
     EXPECT_EQ(Form->lblMaxRec->Caption(), "Количество записей: 3200");
     EXPECT_EQ(Form->FTotal, 3200);
     EXPECT_EQ(Form->FStart, 2200);
@@ -372,7 +372,7 @@ TEST_F(ReadTest, RingWithoutCapacityIsReadAsAPlainArchive)
                             1, Params));
     StartForm();
     Read();
-    EXPECT_TRUE(Dialogs.Texts().empty());
+    EXPECT_TRUE(Dialogs.Texts().empty()) << Dialogs.Texts().front();
     EXPECT_EQ(Indexes(), Span(0, 5));
     EXPECT_EQ(Form->lblMaxRec->Caption(), "Количество записей: 6");
 }
@@ -391,7 +391,7 @@ TEST_F(ReadTest, TextJournalIgnoresTheRangeStartAndGroupsByName)
     StartForm();
     Range(50, 4);
     Read();
-    EXPECT_TRUE(Dialogs.Texts().empty());
+    EXPECT_TRUE(Dialogs.Texts().empty()) << Dialogs.Texts().front();
     EXPECT_EQ(Indexes(), Span(0, 3));
     for (const ArchReq& r : ArchiveRequests()) EXPECT_EQ(r.arch, 9);
     EXPECT_EQ(Form->PBar->Max(), 60);
@@ -427,7 +427,7 @@ TEST_F(ReadTest, ModeChangeLogNamesTheModes)
     StartInstrument(Device(archs, 2), "archive 2\nrec 1000000000 2\nrec 1262304000 256\nrec 1262304060 0\n");
     StartForm(1, 1);
     Read();
-    EXPECT_TRUE(Dialogs.Texts().empty());
+    EXPECT_TRUE(Dialogs.Texts().empty()) << Dialogs.Texts().front();
     EXPECT_EQ(Indexes(), Span(0, 2));
     for (const ArchReq& r : ArchiveRequests()) EXPECT_EQ(r.arch, 8);
     EXPECT_EQ(Cell(0, 1), "0");
@@ -695,7 +695,7 @@ TEST_F(ReadTest, HiddenButtonsCallTheLibraryDirectly)
     // The port is free again: a read opens it.
     Form->btnRead2->SetEnabled(true);
     Read();
-    EXPECT_TRUE(Dialogs.Texts().empty());
+    EXPECT_TRUE(Dialogs.Texts().empty()) << Dialogs.Texts().front();
     EXPECT_EQ(Form->lblMaxRec->Caption(), "Количество записей: 0");
 }
 
