@@ -1,6 +1,6 @@
 # Whole start-ups of Tovik.exe, driven from another process.
-add_library(StartupNoRetriesLink SHARED ${CMAKE_CURRENT_SOURCE_DIR}/StartupNoRetriesLink.cpp
-                                        ${CMAKE_CURRENT_SOURCE_DIR}/StartupNoRetriesLink.def)
+tovik_def(NORETRIES_DEF ${CMAKE_CURRENT_SOURCE_DIR}/StartupNoRetriesLink.def)
+add_library(StartupNoRetriesLink SHARED ${CMAKE_CURRENT_SOURCE_DIR}/StartupNoRetriesLink.cpp ${NORETRIES_DEF})
 set_target_properties(StartupNoRetriesLink PROPERTIES PREFIX "" OUTPUT_NAME Ravelport
   RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/noretries)
 

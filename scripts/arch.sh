@@ -1,0 +1,25 @@
+# Sourced by the scripts once BUILD is set: which word size of Windows programs this machine's
+# Wine runs. Tovik ships as 32-bit programs, and where 32-bit Wine runs the tests run those. A
+# kernel with 32-bit emulation switched off runs no 32-bit code at all, but 64-bit Wine still
+# works: there the tests run a 64-bit build of the same sources, and the 32-bit deliverables are
+# built beside it. TOVIK_ARCH (i686 or x86_64) overrides the probe.
+if [ -z "${TOVIK_ARCH:-}" ]; then
+  if /usr/lib/wine/wine --version >/dev/null 2>&1 </dev/null; then TOVIK_ARCH=i686; else TOVIK_ARCH=x86_64; fi
+fi
+export TOVIK_ARCH
+if [ "$TOVIK_ARCH" = x86_64 ]; then
+  TOVIK_WIN_BITS=64
+  # wine, wineboot and wineserver as the scripts and CTest call them, of 64-bit Wine.
+  TOVIK_WINEBIN="$BUILD/winebin"
+  if [ ! -x "$TOVIK_WINEBIN/wineserver" ]; then
+    mkdir -p "$TOVIK_WINEBIN"
+    printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' > "$TOVIK_WINEBIN/wine"
+    printf '#!/bin/sh\nexec /usr/lib/wine/wine64 wineboot "$@"\n' > "$TOVIK_WINEBIN/wineboot"
+    printf '#!/bin/sh\nexec /usr/lib/wine/wineserver64 "$@"\n' > "$TOVIK_WINEBIN/wineserver"
+    chmod +x "$TOVIK_WINEBIN"/wine "$TOVIK_WINEBIN"/wineboot "$TOVIK_WINEBIN"/wineserver
+  fi
+  case ":$PATH:" in *":$TOVIK_WINEBIN:"*) ;; *) export PATH="$TOVIK_WINEBIN:$PATH" ;; esac
+  export WINELOADER=/usr/lib/wine/wine64 WINESERVER=/usr/lib/wine/wineserver64
+else
+  TOVIK_WIN_BITS=32
+fi
