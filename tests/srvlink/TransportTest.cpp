@@ -63,7 +63,7 @@ TEST_F(TransportTest, OpenAndCloseFollowTheStateEvents)
     EXPECT_EQ(T->Proxy(), nullptr);
     EXPECT_EQ(M->ChannelID(), -1);
     EXPECT_EQ(M->Proxy(), nullptr);
-    ASSERT_TRUE(PumpUntil([&] { return Count('T', "destroy") == 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return Count('T', "destroy") == 1 && Count('M', "destroy") == 1; }));
     std::string pid = Pid();
     EXPECT_EQ(Calls('T'), (std::vector<std::string>{
                               "create", "advise", "RegisterClient " + pid,
