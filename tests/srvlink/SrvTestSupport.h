@@ -64,6 +64,28 @@ inline std::vector<std::string> Calls(char kind)
     return out;
 }
 
+// A variant as the stand-in's log shows it: "[ui1 0, str "COM1", i4 500]".
+inline std::string VarText(const OleVariant& v)
+{
+    if (v.IsArray()) {
+        std::string s = "[";
+        std::vector<OleVariant> e = v.Elements();
+        for (size_t i = 0; i < e.size(); ++i) s += (i ? ", " : "") + VarText(e[i]);
+        return s + "]";
+    }
+    const VARIANT& r = v.Raw();
+    switch (r.vt) {
+    case VT_EMPTY: return "empty";
+    case VT_UI1: return "ui1 " + std::to_string(r.bVal);
+    case VT_I2: return "i2 " + std::to_string(r.iVal);
+    case VT_I4: return "i4 " + std::to_string(r.lVal);
+    case VT_UI4: return "ui4 " + std::to_string(r.ulVal);
+    case VT_BOOL: return std::string("bool ") + (r.boolVal ? "true" : "false");
+    case VT_BSTR: return "str \"" + v.AsString() + "\"";
+    default: return "vt" + std::to_string(r.vt);
+    }
+}
+
 inline void PumpOnce()
 {
     MSG msg;
