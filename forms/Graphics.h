@@ -40,6 +40,7 @@ constexpr TColor clHighlightText = clSysBase | COLOR_HIGHLIGHTTEXT;
 constexpr TColor cl3DDkShadow = clSysBase | COLOR_3DDKSHADOW;
 constexpr TColor cl3DLight = clSysBase | COLOR_3DLIGHT;
 constexpr TColor clInfoBk = clSysBase | COLOR_INFOBK;
+constexpr TColor clInactiveCaption = clSysBase | COLOR_INACTIVECAPTION;
 
 // The RGB value of a colour (system colours resolved now).
 COLORREF ColorToRGB(TColor c);
@@ -188,6 +189,11 @@ public:
     // The system's DrawText on this canvas (DT_ flags); gives the text height, and with
     // DT_CALCRECT sets r to the measured rectangle.
     int DrawText(const std::string& text, TRect& r, UINT format);
+    // One pixel (GetPixel / SetPixel); reading outside the surface gives CLR_INVALID.
+    TColor Pixels(int x, int y) const;
+    void SetPixels(int x, int y, TColor c);
+    // Lines through the points with the pen (the last point left out, as LineTo does).
+    void Polyline(const TPoint* points, int count);
 
     // Puts the current font, brush and pen into the context (done by every call above).
     void RequireTools();
@@ -199,4 +205,28 @@ private:
     TFont FFont;
     TBrush FBrush;
     TPen FPen;
+};
+
+// A memory bitmap (32 bits a pixel) with a canvas always ready on it.
+class TBitmap {
+public:
+    TBitmap();
+    TBitmap(const TBitmap&) = delete;
+    TBitmap& operator=(const TBitmap&) = delete;
+    ~TBitmap();
+    int Width() const { return FWidth; }
+    int Height() const { return FHeight; }
+    void SetWidth(int v) { SetSize(v, FHeight); }
+    void SetHeight(int v) { SetSize(FWidth, v); }
+    // Keeps the picture in the part that stays; new area is white.
+    void SetSize(int w, int h);
+    TCanvas& Canvas() { return FCanvas; }
+    HBITMAP Handle() const { return FBitmap; }
+
+private:
+    HDC FDC = nullptr;
+    HBITMAP FBitmap = nullptr;
+    HGDIOBJ FOldBitmap = nullptr;
+    int FWidth = 0, FHeight = 0;
+    TCanvas FCanvas;
 };
