@@ -1,5 +1,6 @@
 #include "Graphics.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 COLORREF ColorToRGB(TColor c)
@@ -304,4 +305,118 @@ int TCanvas::DrawText(const std::string& text, TRect& r, UINT format)
     int h = DrawTextW(FHandle, w.data(), static_cast<int>(w.size()), &rc, format);
     if (format & DT_CALCRECT) r = TRect(rc);
     return h;
+}
+
+void TCanvas::Ellipse(const TRect& r)
+{
+    if (!FHandle) return;
+    RequireTools();
+    ::Ellipse(FHandle, r.Left, r.Top, r.Right, r.Bottom);
+}
+
+void TCanvas::RoundRect(const TRect& r, int cx, int cy)
+{
+    if (!FHandle) return;
+    RequireTools();
+    ::RoundRect(FHandle, r.Left, r.Top, r.Right, r.Bottom, cx, cy);
+}
+
+TColor TCanvas::Pixels(int x, int y) const
+{
+    if (!FHandle) return clNone;
+    COLORREF c = GetPixel(FHandle, x, y);
+    return c == CLR_INVALID ? clNone : static_cast<TColor>(c);
+}
+
+void TCanvas::SetPixels(int x, int y, TColor c)
+{
+    if (FHandle) SetPixel(FHandle, x, y, ColorToRGB(c));
+}
+
+void TCanvas::Draw(int x, int y, TBitmap& b)
+{
+    if (!FHandle || b.Empty()) return;
+    HDC src = b.Canvas().Handle();
+    if (b.Transparent())
+        TransparentBlt(FHandle, x, y, b.Width(), b.Height(), src, 0, 0, b.Width(), b.Height(),
+                       ColorToRGB(b.TransparentColor()));
+    else
+        BitBlt(FHandle, x, y, b.Width(), b.Height(), src, 0, 0, SRCCOPY);
+}
+
+// ---- TBitmap
+
+TBitmap::~TBitmap() { Release(); }
+
+void TBitmap::Release()
+{
+    FCanvas.SetHandle(nullptr);
+    if (FDC) {
+        SelectObject(FDC, FOldBitmap);
+        DeleteDC(FDC);
+    }
+    if (FBitmap) DeleteObject(FBitmap);
+    FDC = nullptr;
+    FBitmap = nullptr;
+    FOldBitmap = nullptr;
+    FBits = nullptr;
+}
+
+void TBitmap::SetSize(int w, int h)
+{
+    w = std::max(w, 0);
+    h = std::max(h, 0);
+    if (w == FWidth && h == FHeight) return;
+    HDC oldDC = FDC;
+    HBITMAP oldBmp = FBitmap;
+    HGDIOBJ oldSel = FOldBitmap;
+    int ow = FWidth, oh = FHeight;
+    FCanvas.SetHandle(nullptr);
+    FDC = nullptr;
+    FBitmap = nullptr;
+    FOldBitmap = nullptr;
+    FBits = nullptr;
+    FWidth = w;
+    FHeight = h;
+    if (w > 0 && h > 0) {
+        BITMAPINFO bi{};
+        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+        bi.bmiHeader.biWidth = w;
+        bi.bmiHeader.biHeight = -h;  // top-down
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        void* bits = nullptr;
+        FBitmap = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+        FBits = static_cast<uint32_t*>(bits);
+        FDC = CreateCompatibleDC(nullptr);
+        FOldBitmap = SelectObject(FDC, FBitmap);
+        if (FBits) std::fill(FBits, FBits + static_cast<size_t>(w) * h, 0xFFFFFFu);
+        if (oldDC) BitBlt(FDC, 0, 0, std::min(w, ow), std::min(h, oh), oldDC, 0, 0, SRCCOPY);
+        FCanvas.SetHandle(FDC);
+    }
+    if (oldDC) {
+        SelectObject(oldDC, oldSel);
+        DeleteDC(oldDC);
+    }
+    if (oldBmp) DeleteObject(oldBmp);
+}
+
+TCanvas& TBitmap::Canvas() { return FCanvas; }
+
+void TBitmap::Assign(const TBitmap& b)
+{
+    if (&b == this) return;
+    Release();
+    FWidth = FHeight = 0;
+    SetSize(b.FWidth, b.FHeight);
+    if (FDC && b.FDC) BitBlt(FDC, 0, 0, FWidth, FHeight, b.FDC, 0, 0, SRCCOPY);
+    FTransparent = b.FTransparent;
+    FTransparentColor = b.FTransparentColor;
+}
+
+TColor TBitmap::TransparentColor()
+{
+    if (FTransparentColor != clDefault) return FTransparentColor;
+    if (Empty()) return clNone;
+    return FCanvas.Pixels(0, FHeight - 1);
 }

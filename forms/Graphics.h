@@ -158,6 +158,8 @@ private:
     mutable HPEN FHandle = nullptr;
 };
 
+class TBitmap;
+
 // Draws on a device context that someone else owns (a paint cycle, a memory bitmap).
 // The font, brush and pen are selected into the context on each drawing call.
 class TCanvas {
@@ -189,6 +191,14 @@ public:
     // DT_CALCRECT sets r to the measured rectangle.
     int DrawText(const std::string& text, TRect& r, UINT format);
 
+    void Ellipse(const TRect& r);
+    void RoundRect(const TRect& r, int cx, int cy);
+    // One pixel (GetPixel / SetPixel).
+    TColor Pixels(int x, int y) const;
+    void SetPixels(int x, int y, TColor c);
+    // The bitmap at x, y; a transparent bitmap leaves its transparent colour out.
+    void Draw(int x, int y, TBitmap& b);
+
     // Puts the current font, brush and pen into the context (done by every call above).
     void RequireTools();
 
@@ -199,4 +209,44 @@ private:
     TFont FFont;
     TBrush FBrush;
     TPen FPen;
+};
+
+// A picture in memory (32-bit DIB) with a canvas on it.
+class TBitmap {
+public:
+    TBitmap() = default;
+    TBitmap(const TBitmap&) = delete;
+    TBitmap& operator=(const TBitmap&) = delete;
+    ~TBitmap();
+    void Assign(const TBitmap& b);
+
+    int Width() const { return FWidth; }
+    int Height() const { return FHeight; }
+    void SetWidth(int v) { SetSize(v, FHeight); }
+    void SetHeight(int v) { SetSize(FWidth, v); }
+    // New size; what fits of the old picture stays, the rest is white.
+    void SetSize(int w, int h);
+    bool Empty() const { return FWidth <= 0 || FHeight <= 0; }
+
+    HBITMAP Handle() const { return FBitmap; }
+    // The canvas is ready as long as the bitmap has a size.
+    TCanvas& Canvas();
+
+    // Drawn with its TransparentColor left out (Canvas::Draw).
+    bool Transparent() const { return FTransparent; }
+    void SetTransparent(bool v) { FTransparent = v; }
+    // The colour left out: the bottom-left pixel unless one was set.
+    TColor TransparentColor();
+    void SetTransparentColor(TColor c) { FTransparentColor = c; }
+
+private:
+    void Release();
+    int FWidth = 0, FHeight = 0;
+    HBITMAP FBitmap = nullptr;
+    HGDIOBJ FOldBitmap = nullptr;
+    HDC FDC = nullptr;
+    uint32_t* FBits = nullptr;
+    bool FTransparent = false;
+    TColor FTransparentColor = clDefault;
+    TCanvas FCanvas;
 };
