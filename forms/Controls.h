@@ -82,6 +82,7 @@ constexpr UINT CN_NOTIFY = CN_BASE + WM_NOTIFY;
 constexpr UINT CN_PARENTNOTIFY = CN_BASE + WM_PARENTNOTIFY;
 
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+enum TBiDiMode { bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly };
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 // Border of a form; edits and grids use bsNone and bsSingle of it.
 enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
@@ -162,6 +163,9 @@ public:
     void SetColor(TColor v);
     bool ParentColor() const { return FParentColor; }
     void SetParentColor(bool v);
+    // Reading order; only stored and repainted here (drawing code reads it).
+    TBiDiMode BiDiMode() const { return FBiDiMode; }
+    void SetBiDiMode(TBiDiMode v);
 
     // Every message of the control goes through WindowProc, which starts as WndProc.
     TWndMethod WindowProc() const { return FWindowProc; }
@@ -213,6 +217,7 @@ protected:
     bool FParentColor = true;
     bool FMouseDown = false;
     TColor FColor = clBtnFace;
+    TBiDiMode FBiDiMode = bdLeftToRight;
     TFont FFont;
     TSizeConstraints FConstraints;
     TWndMethod FWindowProc;
@@ -257,7 +262,13 @@ public:
     bool TabStop() const { return FTabStop; }
     void SetTabStop(bool v);
     bool Ctl3D() const { return FCtl3D; }
+    // Sends CM_CTL3DCHANGED (and CM_PARENTCTL3DCHANGED to the children) before the control
+    // reshapes its window (Ctl3DChanged), so that whoever watches the messages knows the
+    // window is about to be made anew.
     void SetCtl3D(bool v);
+    // Width of a plain border inside the window's frame, around the client area.
+    int BorderWidth() const { return FBorderWidth; }
+    void SetBorderWidth(int v);
 
     void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
     TRect ClientRect() const override;
@@ -278,6 +289,8 @@ public:
 
 protected:
     virtual void CreateParams(TCreateParams& Params);
+    // After Ctl3D changed and the notices went out: controls whose frame shows it re-create.
+    virtual void Ctl3DChanged() {}
     // Makes the window and its children's; called by Handle().
     virtual void CreateHandle();
     // After the window exists: put the stored state into it (items, positions...).
@@ -305,6 +318,7 @@ protected:
     std::vector<TControl*> FControls;
     bool FTabStop = false;
     bool FCtl3D = true;
+    int FBorderWidth = 0;
     bool FAligning = false;
     bool FDestroyingHandle = false;
     HBRUSH FBrush = nullptr;  // background brush for WM_CTLCOLOR* answers

@@ -32,6 +32,7 @@ TForm::TForm(TComponent* AOwner) : TWinControl(AOwner)
         if (w != FWidth || h != FHeight) SetBounds(FLeft, FTop, w, h);
     };
     gScreen.FForms.push_back(this);
+    NotifyInserted();
 }
 
 TForm::~TForm()

@@ -372,10 +372,10 @@ void TMenu::SetImages(TCustomImageList* v)
     MenuChanged(nullptr);
 }
 
-void TMenu::SetRightToLeft(bool v)
+void TMenu::SetBiDiMode(TBiDiMode v)
 {
-    if (v == FRightToLeft) return;
-    FRightToLeft = v;
+    if (v == FBiDiMode) return;
+    FBiDiMode = v;
     MenuChanged(nullptr);
 }
 
@@ -483,7 +483,7 @@ void TPopupMenu::Popup(int X, int Y)
     if (OnPopup) OnPopup(this);
     HMENU h = Handle();
     HWND owner = PopupWindow();
-    UINT flags = TPM_RETURNCMD | TPM_LEFTBUTTON | (FRightToLeft ? TPM_RIGHTALIGN | TPM_LAYOUTRTL : 0);
+    UINT flags = TPM_RETURNCMD | TPM_LEFTBUTTON | (IsRightToLeft() ? TPM_RIGHTALIGN | TPM_LAYOUTRTL : 0);
     UINT cmd = static_cast<UINT>(TrackPopupMenuEx(h, flags, X, Y, owner, nullptr));
     if (cmd) DispatchCommand(cmd);
 }

@@ -128,8 +128,9 @@ public:
     void SetOwnerDraw(bool v);
     TCustomImageList* Images() const { return FImages; }
     void SetImages(TCustomImageList* v);
-    bool IsRightToLeft() const { return FRightToLeft; }
-    void SetRightToLeft(bool v);
+    TBiDiMode BiDiMode() const { return FBiDiMode; }
+    void SetBiDiMode(TBiDiMode v);
+    bool IsRightToLeft() const { return FBiDiMode != bdLeftToRight; }
     // The system menu (made on first use).
     virtual HMENU Handle() = 0;
     // The window that gets the menu's drawing messages.
@@ -146,7 +147,7 @@ protected:
     void Notification(TComponent* AComponent, TOperation Operation) override;
     TMenuItem* FItems;
     bool FOwnerDraw = false;
-    bool FRightToLeft = false;
+    TBiDiMode FBiDiMode = bdLeftToRight;
     TCustomImageList* FImages = nullptr;
 };
 

@@ -105,13 +105,6 @@ void TToolButton::SetDropdownMenu(TPopupMenu* v)
     if (v) v->FreeNotification(this);
 }
 
-void TToolButton::SetRightToLeft(bool v)
-{
-    if (v == FRightToLeft) return;
-    FRightToLeft = v;
-    Invalidate();
-}
-
 void TToolButton::Notification(TComponent* AComponent, TOperation Operation)
 {
     TControl::Notification(AComponent, Operation);

@@ -43,8 +43,6 @@ public:
     void SetMenuItem(TMenuItem* v);
     TPopupMenu* DropdownMenu() const { return FDropdownMenu; }
     void SetDropdownMenu(TPopupMenu* v);
-    bool IsRightToLeft() const { return FRightToLeft; }
-    void SetRightToLeft(bool v);
 
     void Click() override;
 
@@ -57,7 +55,7 @@ private:
     TToolBar* FToolBar = nullptr;
     TToolButtonStyle FStyle = tbsButton;
     int FImageIndex = -1;
-    bool FDown = false, FIndeterminate = false, FRightToLeft = false;
+    bool FDown = false, FIndeterminate = false;
     TMenuItem* FMenuItem = nullptr;
     TPopupMenu* FDropdownMenu = nullptr;
     friend class TToolBar;
