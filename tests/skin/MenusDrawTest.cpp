@@ -302,6 +302,21 @@ TEST_F(SkinFixture, PopupBorderShapesTheWindowUntilItHides)
     Skin->DrawPopupBorder(nullptr, false);  // nothing to draw on
 }
 
+namespace {
+HWND gSeen;
+LONG_PTR gSeenProc, gSeenData;
+// Runs inside the menu's own loop: notes the open popup window, then closes the menu.
+void CALLBACK LookAtOpenMenu(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (HWND m = FindWindowW(L"#32768", nullptr); m && IsWindowVisible(m)) {
+        gSeen = m;
+        gSeenProc = GetWindowLongPtrW(m, GWLP_WNDPROC);
+        gSeenData = GetWindowLongPtrW(m, GWLP_USERDATA);
+    }
+    EndMenu();
+}
+}  // namespace
+
 TEST_F(SkinFixture, RealPopupGetsItsBorderWhileOpen)
 {
     Skin->BeginLoading();
@@ -316,26 +331,17 @@ TEST_F(SkinFixture, RealPopupGetsItsBorderWhileOpen)
     }
     Popup->SetOwnerDraw(true);
     Form->Show();
-    static HWND seen;
-    static LONG_PTR seenProc, seenData;
-    seen = nullptr;
-    seenProc = seenData = 0;
-    UINT_PTR t = SetTimer(nullptr, 0, 400, [](HWND, UINT, UINT_PTR, DWORD) {
-        if (HWND m = FindWindowW(L"#32768", nullptr); m && IsWindowVisible(m)) {
-            seen = m;
-            seenProc = GetWindowLongPtrW(m, GWLP_WNDPROC);
-            seenData = GetWindowLongPtrW(m, GWLP_USERDATA);
-        }
-        EndMenu();
-    });
+    gSeen = nullptr;
+    gSeenProc = gSeenData = 0;
+    UINT_PTR t = SetTimer(nullptr, 0, 400, LookAtOpenMenu);
     Popup->Popup(120, 120);
     KillTimer(nullptr, t);
-    ASSERT_NE(seen, nullptr);
-    EXPECT_EQ(reinterpret_cast<WNDPROC>(seenProc), PopupMenuWndProc);
-    EXPECT_NE(seenData, 0);
-    if (IsWindow(seen)) {
-        EXPECT_NE(reinterpret_cast<WNDPROC>(GetWindowLongPtrW(seen, GWLP_WNDPROC)), PopupMenuWndProc);
-        EXPECT_EQ(GetWindowLongPtrW(seen, GWLP_USERDATA), 0);
+    ASSERT_NE(gSeen, nullptr);
+    EXPECT_EQ(reinterpret_cast<WNDPROC>(gSeenProc), PopupMenuWndProc);
+    EXPECT_NE(gSeenData, 0);
+    if (IsWindow(gSeen)) {
+        EXPECT_NE(reinterpret_cast<WNDPROC>(GetWindowLongPtrW(gSeen, GWLP_WNDPROC)), PopupMenuWndProc);
+        EXPECT_EQ(GetWindowLongPtrW(gSeen, GWLP_USERDATA), 0);
     }
 }
 
