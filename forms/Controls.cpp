@@ -510,7 +510,27 @@ void TWinControl::SetCtl3D(bool v)
     if (v == FCtl3D) return;
     FCtl3D = v;
     Perform(CM_CTL3DCHANGED);
-    for (TControl* c : FControls) c->Perform(CM_PARENTCTL3DCHANGED);
+    for (TControl* c : std::vector<TControl*>(FControls)) c->Perform(CM_PARENTCTL3DCHANGED);
+    Ctl3DChanged();
+}
+
+void TWinControl::SetBorderWidth(int v)
+{
+    if (v < 0) v = 0;
+    if (v == FBorderWidth) return;
+    FBorderWidth = v;
+    if (FHandle)
+        SetWindowPos(FHandle, nullptr, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    Realign();
+    Invalidate();
+}
+
+void TControl::SetBiDiMode(TBiDiMode v)
+{
+    if (v == FBiDiMode) return;
+    FBiDiMode = v;
+    Invalidate();
 }
 
 void TWinControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight)
@@ -839,6 +859,13 @@ void TWinControl::DefaultHandler(TMessage& m)
     // the library's own messages end here; registered messages (0xC000 up) go on to the system
     if (!FHandle || (m.Msg >= CM_BASE && m.Msg < 0xC000)) return;
     m.Result = CallWindowProcW(FDefWndProc, FHandle, m.Msg, m.WParam, m.LParam);
+    if (m.Msg == WM_NCCALCSIZE && FBorderWidth > 0 && m.LParam) {
+        // the border width lies inside the frame, outside the client area
+        RECT* r = reinterpret_cast<RECT*>(m.LParam);  // first rectangle of either form
+        InflateRect(r, -FBorderWidth, -FBorderWidth);
+        if (r->right < r->left) r->right = r->left;
+        if (r->bottom < r->top) r->bottom = r->top;
+    }
 }
 
 // ---------------------------------------------------------------- TGraphicControl

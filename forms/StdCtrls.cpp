@@ -269,6 +269,7 @@ void TCustomCheckBox::CreateParams(TCreateParams& p)
     TButtonControl::CreateParams(p);
     p.SysClassName = L"BUTTON";
     p.Style |= BS_CHECKBOX;  // we keep the state ourselves
+    if (FAlignment == taLeftJustify) p.Style |= BS_LEFTTEXT;
 }
 
 void TCustomCheckBox::CreateWnd() { SendMessageW(FHandle, BM_SETCHECK, FChecked ? BST_CHECKED : BST_UNCHECKED, 0); }
@@ -303,6 +304,7 @@ void TRadioButton::CreateParams(TCreateParams& p)
     TButtonControl::CreateParams(p);
     p.SysClassName = L"BUTTON";
     p.Style |= BS_RADIOBUTTON;
+    if (FAlignment == taLeftJustify) p.Style |= BS_LEFTTEXT;
 }
 
 void TRadioButton::CreateWnd() { SendMessageW(FHandle, BM_SETCHECK, FChecked ? BST_CHECKED : BST_UNCHECKED, 0); }
@@ -359,6 +361,18 @@ void TCustomEdit::CreateWnd()
     if (FMaxLength > 0) SendMessageW(FHandle, EM_LIMITTEXT, static_cast<WPARAM>(FMaxLength), 0);
 }
 
+void TButtonControl::SetAlignment(TAlignment v)
+{
+    if (v == FAlignment) return;
+    FAlignment = v;
+    RecreateWnd();
+}
+
+void TCustomEdit::Ctl3DChanged()
+{
+    if (FBorderStyle == bsSingle) RecreateWnd();
+}
+
 void TCustomEdit::SetBorderStyle(TBorderStyle v)
 {
     if (v == FBorderStyle) return;
@@ -406,9 +420,6 @@ void TCustomEdit::WndProc(TMessage& m)
             Change();
             return;
         }
-        break;
-    case CM_CTL3DCHANGED:
-        RecreateWnd();
         break;
     case CM_FONTCHANGED:
         if (HandleAllocated()) InvalidateRect(FHandle, nullptr, TRUE);

@@ -83,6 +83,13 @@ class TButtonControl : public TWinControl {
 public:
     explicit TButtonControl(TComponent* AOwner) : TWinControl(AOwner) { FTabStop = true; }
     const char* ClassName() const override { return "TButtonControl"; }
+    // Side of the caption for check boxes and radio buttons: taRightJustify (the default)
+    // puts the caption right of the box, taLeftJustify left of it.
+    TAlignment Alignment() const { return FAlignment; }
+    void SetAlignment(TAlignment v);
+
+protected:
+    TAlignment FAlignment = taRightJustify;
 };
 
 class TButton : public TButtonControl {
@@ -164,6 +171,7 @@ public:
 protected:
     void CreateParams(TCreateParams& Params) override;
     void CreateWnd() override;
+    void Ctl3DChanged() override;
     void SetTextCore(const std::string& v) override;
 
 private:

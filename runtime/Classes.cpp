@@ -85,12 +85,16 @@ void TComponent::RemoveComponent(TComponent* AComponent)
     AComponent->FOwner = nullptr;
 }
 
+void TComponent::NotifyInserted()
+{
+    if (FOwner) FOwner->Notification(this, opInsert);
+}
+
 void TComponent::Notification(TComponent* AComponent, TOperation Operation)
 {
-    // Pass removals on to owned components, as the platform does.
-    if (Operation == opRemove)
-        for (TComponent* c : std::vector<TComponent*>(FComponents))
-            if (c != AComponent) c->Notification(AComponent, Operation);
+    // Pass insertions and removals on to owned components, as the platform does.
+    for (TComponent* c : std::vector<TComponent*>(FComponents))
+        if (c != AComponent) c->Notification(AComponent, Operation);
 }
 
 int TStringList::IndexOf(const std::string& s) const

@@ -45,6 +45,11 @@ public:
     void RemoveFreeNotification(TComponent* AComponent);
 
     void InsertComponent(TComponent* AComponent);
+    // Tells the owner (and through it what it owns) of this component's insertion once more.
+    // The notice of InsertComponent comes from the base constructor, before the component's
+    // kind is known; a class whose kind matters to listeners (forms) calls this at the end of
+    // its own constructor.
+    void NotifyInserted();
     void RemoveComponent(TComponent* AComponent);
 
 protected:
