@@ -621,8 +621,12 @@ void TCustomTreeView::WndProc(TMessage& m)
         if (OnChange) OnChange(this);
         return;
     }
-    if (m.Msg == CM_CTL3DCHANGED) RecreateWnd();
     TWinControl::WndProc(m);
+}
+
+void TCustomTreeView::Ctl3DChanged()
+{
+    if (FBorderStyle == bsSingle) RecreateWnd();  // the frame shows it
 }
 
 // ---------------------------------------------------------------- TCustomListView
@@ -682,6 +686,11 @@ void TCustomListView::InsertItemIntoWindow(int i)
         si.pszText = sw.data();
         SendMessageW(FHandle, LVM_SETITEMTEXTW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&si));
     }
+}
+
+void TCustomListView::Ctl3DChanged()
+{
+    if (FBorderStyle == bsSingle) RecreateWnd();  // the frame shows it
 }
 
 void TCustomListView::SetViewStyle(TViewStyle v)

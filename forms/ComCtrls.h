@@ -248,6 +248,7 @@ protected:
     void CreateParams(TCreateParams& Params) override;
     void CreateWnd() override;
     void DestroyWnd() override;
+    void Ctl3DChanged() override;
 
 private:
     friend class TTreeNodes;
@@ -304,6 +305,7 @@ protected:
     void CreateParams(TCreateParams& Params) override;
     void CreateWnd() override;
     void DestroyWnd() override;
+    void Ctl3DChanged() override;
     void InsertItemIntoWindow(int i);
 
 private:

@@ -673,6 +673,11 @@ void TScrollBox::CreateParams(TCreateParams& p)
     }
 }
 
+void TScrollBox::Ctl3DChanged()
+{
+    if (FBorderStyle == bsSingle) RecreateWnd();  // the frame shows it
+}
+
 void TScrollBox::SetBorderStyle(TBorderStyle v)
 {
     if (v == FBorderStyle) return;

@@ -212,6 +212,7 @@ public:
 
 protected:
     void CreateParams(TCreateParams& Params) override;
+    void Ctl3DChanged() override;
 
 private:
     TBorderStyle FBorderStyle = bsSingle;

@@ -704,8 +704,12 @@ void TCustomListBox::WndProc(TMessage& m)
         TControl::Click();
         return;
     }
-    if (m.Msg == CM_CTL3DCHANGED) RecreateWnd();
     TWinControl::WndProc(m);
+}
+
+void TCustomListBox::Ctl3DChanged()
+{
+    if (FBorderStyle == bsSingle) RecreateWnd();  // the frame shows it
 }
 
 // ---------------------------------------------------------------- TCustomMemo

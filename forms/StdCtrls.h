@@ -279,6 +279,7 @@ public:
 protected:
     void CreateParams(TCreateParams& Params) override;
     void CreateWnd() override;
+    void Ctl3DChanged() override;
     void ItemsChanged();
 
 private:

@@ -8,6 +8,7 @@
 #include <richedit.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -269,4 +270,55 @@ TEST_F(OnForm, HotKeyKeepsModifiersThroughTheWindow)
     EXPECT_EQ(HIBYTE(raw), HOTKEYF_CONTROL | HOTKEYF_SHIFT);
     SendMessageW(hk->Handle(), HKM_SETHOTKEY, MAKEWORD(VK_F5, HOTKEYF_ALT), 0);  // the user's keys
     EXPECT_EQ(hk->HotKey(), scAlt | VK_F5);
+}
+
+TEST_F(OnForm, Ctl3DRemakesTheWindowOnlyAfterTheNoticeWithEverythingKept)
+{
+    auto* lb = Add<TListBox>();
+    lb->Items().Add("a");
+    auto* tv = Add<TTreeView>();
+    tv->Items().Add("a");
+    auto* lv = Add<TListView>();
+    lv->AddItem("a");
+    auto* sb = Add<TScrollBox>();
+    auto* memo = Add<TMemo>();
+    memo->SetText("a");
+    Form->Show();
+    // Whoever sits in front of the window procedure (the skin) must see the notice end before
+    // the old window goes.
+    struct Watch {
+        TWinControl* c;
+        TWndMethod old;
+        bool inNotice = false, destroyedInNotice = false, destroyed = false;
+        void Proc(TMessage& m)
+        {
+            bool notice = m.Msg == CM_CTL3DCHANGED;
+            if (m.Msg == WM_DESTROY) {
+                destroyed = true;
+                destroyedInNotice |= inNotice;
+            }
+            inNotice |= notice;
+            old(m);
+            if (notice) inNotice = false;
+        }
+    };
+    std::vector<std::unique_ptr<Watch>> watches;
+    for (TWinControl* c : std::vector<TWinControl*>{lb, tv, lv, sb, memo}) {
+        auto w = std::make_unique<Watch>();
+        w->c = c;
+        w->old = c->WindowProc();
+        c->SetWindowProc(WndMethod<&Watch::Proc>(w.get()));
+        HWND before = c->Handle();
+        c->SetCtl3D(false);
+        EXPECT_TRUE(w->destroyed) << c->ClassName();
+        EXPECT_FALSE(w->destroyedInNotice) << c->ClassName();
+        EXPECT_NE(c->Handle(), before) << c->ClassName();
+        EXPECT_FALSE(GetWindowLongW(c->Handle(), GWL_EXSTYLE) & WS_EX_CLIENTEDGE) << c->ClassName();
+        c->SetWindowProc(w->old);
+        watches.push_back(std::move(w));
+    }
+    EXPECT_EQ(SendMessageW(lb->Handle(), LB_GETCOUNT, 0, 0), 1);
+    EXPECT_EQ(SendMessageW(tv->Handle(), TVM_GETCOUNT, 0, 0), 1);
+    EXPECT_EQ(SendMessageW(lv->Handle(), LVM_GETITEMCOUNT, 0, 0), 1);
+    EXPECT_EQ(memo->Text(), "a");
 }
