@@ -17,6 +17,11 @@ enum TShiftStateFlag : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8
 using TShiftState = unsigned;
 using TKeyEvent = std::function<void(TObject* Sender, WORD& Key, TShiftState Shift)>;
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
+// A key with its modifiers, as the platform stores short cuts (menus, hot-key controls).
+using TShortCut = uint16_t;
+constexpr TShortCut scShift = 0x2000;
+constexpr TShortCut scCtrl = 0x4000;
+constexpr TShortCut scAlt = 0x8000;
 using TMouseEvent =
     std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
 
@@ -82,6 +87,7 @@ constexpr UINT CN_NOTIFY = CN_BASE + WM_NOTIFY;
 constexpr UINT CN_PARENTNOTIFY = CN_BASE + WM_PARENTNOTIFY;
 
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+enum TBiDiMode { bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly };
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 // Border of a form; edits and grids use bsNone and bsSingle of it.
 enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
@@ -162,6 +168,9 @@ public:
     void SetColor(TColor v);
     bool ParentColor() const { return FParentColor; }
     void SetParentColor(bool v);
+    // Reading order; only stored and repainted here (drawing code reads it).
+    TBiDiMode BiDiMode() const { return FBiDiMode; }
+    void SetBiDiMode(TBiDiMode v);
 
     // Every message of the control goes through WindowProc, which starts as WndProc.
     TWndMethod WindowProc() const { return FWindowProc; }
@@ -188,6 +197,14 @@ public:
     TMouseEvent OnMouseUp;
     TNotifyEvent OnResize;
 
+    // The help text shown under the mouse; ShowHint follows the parent's while ParentShowHint.
+    const std::string& Hint() const { return FHint; }
+    void SetHint(const std::string& v) { FHint = v; }
+    bool ShowHint() const;
+    void SetShowHint(bool v);
+    bool ParentShowHint() const { return FParentShowHint; }
+    void SetParentShowHint(bool v) { FParentShowHint = v; }
+
 protected:
     virtual std::string GetText() const { return FText; }
     // Stores the text; windowed controls also put it into their window.
@@ -213,9 +230,13 @@ protected:
     bool FParentColor = true;
     bool FMouseDown = false;
     TColor FColor = clBtnFace;
+    TBiDiMode FBiDiMode = bdLeftToRight;
     TFont FFont;
     TSizeConstraints FConstraints;
     TWndMethod FWindowProc;
+    std::string FHint;
+    bool FShowHint = false;
+    bool FParentShowHint = true;
 
     friend class TWinControl;
 };
@@ -256,8 +277,18 @@ public:
     virtual void SetFocus();
     bool TabStop() const { return FTabStop; }
     void SetTabStop(bool v);
+    // Place among the parent's windowed controls when Tab moves the focus (0 first); a value out
+    // of range puts the control last.
+    int TabOrder() const;
+    void SetTabOrder(int v);
     bool Ctl3D() const { return FCtl3D; }
+    // Sends CM_CTL3DCHANGED (and CM_PARENTCTL3DCHANGED to the children) before the control
+    // reshapes its window (Ctl3DChanged), so that whoever watches the messages knows the
+    // window is about to be made anew.
     void SetCtl3D(bool v);
+    // Width of a plain border inside the window's frame, around the client area.
+    int BorderWidth() const { return FBorderWidth; }
+    void SetBorderWidth(int v);
 
     void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
     TRect ClientRect() const override;
@@ -278,6 +309,8 @@ public:
 
 protected:
     virtual void CreateParams(TCreateParams& Params);
+    // After Ctl3D changed and the notices went out: controls whose frame shows it re-create.
+    virtual void Ctl3DChanged() {}
     // Makes the window and its children's; called by Handle().
     virtual void CreateHandle();
     // After the window exists: put the stored state into it (items, positions...).
@@ -305,9 +338,13 @@ protected:
     std::vector<TControl*> FControls;
     bool FTabStop = false;
     bool FCtl3D = true;
+    int FBorderWidth = 0;
     bool FAligning = false;
     bool FDestroyingHandle = false;
     HBRUSH FBrush = nullptr;  // background brush for WM_CTLCOLOR* answers
+    std::vector<TWinControl*> FTabList;  // windowed children in tab order
+    // Puts the children's windows in tab order, which is the order Tab follows.
+    void UpdateTabOrder();
 
     friend class TControl;
     friend LRESULT CALLBACK FormsWndProc(HWND, UINT, WPARAM, LPARAM);

@@ -1,6 +1,8 @@
 #include "Graphics.h"
 
 #include <cstdlib>
+#include <cstring>
+#include <stdexcept>
 
 COLORREF ColorToRGB(TColor c)
 {
@@ -304,4 +306,122 @@ int TCanvas::DrawText(const std::string& text, TRect& r, UINT format)
     int h = DrawTextW(FHandle, w.data(), static_cast<int>(w.size()), &rc, format);
     if (format & DT_CALCRECT) r = TRect(rc);
     return h;
+}
+
+TColor TCanvas::Pixels(int x, int y) const
+{
+    if (!FHandle) return static_cast<TColor>(CLR_INVALID);
+    return static_cast<TColor>(GetPixel(FHandle, x, y));
+}
+
+void TCanvas::SetPixels(int x, int y, TColor c)
+{
+    if (!FHandle) return;
+    SetPixelV(FHandle, x, y, ColorToRGB(c));
+}
+
+void TCanvas::Polyline(const TPoint* points, int count)
+{
+    if (!FHandle || count < 1) return;
+    RequireTools();
+    MoveToEx(FHandle, points[0].X, points[0].Y, nullptr);
+    for (int i = 1; i < count; ++i) ::LineTo(FHandle, points[i].X, points[i].Y);
+}
+
+// ---- TBitmap
+
+TBitmap::TBitmap()
+{
+    FDC = CreateCompatibleDC(nullptr);
+    FCanvas.SetHandle(FDC);
+}
+
+TBitmap::~TBitmap()
+{
+    FCanvas.SetHandle(nullptr);
+    if (FOldBitmap) SelectObject(FDC, FOldBitmap);
+    if (FBitmap) DeleteObject(FBitmap);
+    DeleteDC(FDC);
+}
+
+void TBitmap::SetSize(int w, int h)
+{
+    if (w < 0) w = 0;
+    if (h < 0) h = 0;
+    if (w == FWidth && h == FHeight) return;
+    HBITMAP bmp = nullptr;
+    HDC dc = nullptr;
+    HGDIOBJ old = nullptr;
+    if (w > 0 && h > 0) {
+        BITMAPINFO bi{};
+        bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+        bi.bmiHeader.biWidth = w;
+        bi.bmiHeader.biHeight = -h;  // top-down
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        bi.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        bmp = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+        if (!bmp) throw std::runtime_error("Out of system resources");
+        std::memset(bits, 0xFF, static_cast<size_t>(w) * static_cast<size_t>(h) * 4);
+        dc = CreateCompatibleDC(nullptr);
+        old = SelectObject(dc, bmp);
+        if (FBitmap) BitBlt(dc, 0, 0, FWidth, FHeight, FDC, 0, 0, SRCCOPY);
+    }
+    // The canvas lets go of its tools before the old bitmap leaves the context.
+    FCanvas.SetHandle(nullptr);
+    if (FOldBitmap) SelectObject(FDC, FOldBitmap);
+    FOldBitmap = nullptr;
+    if (FBitmap) DeleteObject(FBitmap);
+    FBitmap = bmp;
+    if (dc) {
+        SelectObject(dc, old);
+        DeleteDC(dc);
+    }
+    if (FBitmap) FOldBitmap = SelectObject(FDC, FBitmap);
+    FWidth = FBitmap ? w : 0;
+    FHeight = FBitmap ? h : 0;
+    FCanvas.SetHandle(FDC);
+}
+
+void TBitmap::Assign(const TBitmap& b)
+{
+    if (&b == this) return;
+    SetSize(0, 0);
+    SetSize(b.FWidth, b.FHeight);
+    if (FBitmap) BitBlt(FDC, 0, 0, FWidth, FHeight, b.FDC, 0, 0, SRCCOPY);
+    FTransparent = b.FTransparent;
+    FTransparentColor = b.FTransparentColor;
+}
+
+TColor TBitmap::TransparentColor()
+{
+    if (FTransparentColor != clDefault) return FTransparentColor;
+    if (Empty()) return clNone;
+    return FCanvas.Pixels(0, FHeight - 1);
+}
+
+void TCanvas::Ellipse(const TRect& r)
+{
+    if (!FHandle) return;
+    RequireTools();
+    ::Ellipse(FHandle, r.Left, r.Top, r.Right, r.Bottom);
+}
+
+void TCanvas::RoundRect(const TRect& r, int cx, int cy)
+{
+    if (!FHandle) return;
+    RequireTools();
+    ::RoundRect(FHandle, r.Left, r.Top, r.Right, r.Bottom, cx, cy);
+}
+
+void TCanvas::Draw(int x, int y, TBitmap& b)
+{
+    if (!FHandle || b.Empty()) return;
+    HDC src = b.Canvas().Handle();
+    if (b.Transparent())
+        TransparentBlt(FHandle, x, y, b.Width(), b.Height(), src, 0, 0, b.Width(), b.Height(),
+                       ColorToRGB(b.TransparentColor()));
+    else
+        BitBlt(FHandle, x, y, b.Width(), b.Height(), src, 0, 0, SRCCOPY);
 }

@@ -40,6 +40,7 @@ constexpr TColor clHighlightText = clSysBase | COLOR_HIGHLIGHTTEXT;
 constexpr TColor cl3DDkShadow = clSysBase | COLOR_3DDKSHADOW;
 constexpr TColor cl3DLight = clSysBase | COLOR_3DLIGHT;
 constexpr TColor clInfoBk = clSysBase | COLOR_INFOBK;
+constexpr TColor clInactiveCaption = clSysBase | COLOR_INACTIVECAPTION;
 
 // The RGB value of a colour (system colours resolved now).
 COLORREF ColorToRGB(TColor c);
@@ -158,6 +159,8 @@ private:
     mutable HPEN FHandle = nullptr;
 };
 
+class TBitmap;
+
 // Draws on a device context that someone else owns (a paint cycle, a memory bitmap).
 // The font, brush and pen are selected into the context on each drawing call.
 class TCanvas {
@@ -188,6 +191,15 @@ public:
     // The system's DrawText on this canvas (DT_ flags); gives the text height, and with
     // DT_CALCRECT sets r to the measured rectangle.
     int DrawText(const std::string& text, TRect& r, UINT format);
+    // One pixel (GetPixel / SetPixel); reading outside the surface gives CLR_INVALID.
+    TColor Pixels(int x, int y) const;
+    void SetPixels(int x, int y, TColor c);
+    // Lines through the points with the pen (the last point left out, as LineTo does).
+    void Polyline(const TPoint* points, int count);
+    void Ellipse(const TRect& r);
+    void RoundRect(const TRect& r, int cx, int cy);
+    // The bitmap at x, y; a transparent bitmap leaves its transparent colour out.
+    void Draw(int x, int y, TBitmap& b);
 
     // Puts the current font, brush and pen into the context (done by every call above).
     void RequireTools();
@@ -199,4 +211,40 @@ private:
     TFont FFont;
     TBrush FBrush;
     TPen FPen;
+};
+
+// A memory bitmap (32 bits a pixel) with a canvas always ready on it.
+class TBitmap {
+public:
+    TBitmap();
+    TBitmap(const TBitmap&) = delete;
+    TBitmap& operator=(const TBitmap&) = delete;
+    ~TBitmap();
+    int Width() const { return FWidth; }
+    int Height() const { return FHeight; }
+    void SetWidth(int v) { SetSize(v, FHeight); }
+    void SetHeight(int v) { SetSize(FWidth, v); }
+    // Keeps the picture in the part that stays; new area is white.
+    void SetSize(int w, int h);
+    TCanvas& Canvas() { return FCanvas; }
+    HBITMAP Handle() const { return FBitmap; }
+    bool Empty() const { return FWidth <= 0 || FHeight <= 0; }
+    // A copy of the picture, its size and its transparency.
+    void Assign(const TBitmap& b);
+
+    // Drawn with its TransparentColor left out (TCanvas::Draw).
+    bool Transparent() const { return FTransparent; }
+    void SetTransparent(bool v) { FTransparent = v; }
+    // The colour left out: the bottom-left pixel unless one was set.
+    TColor TransparentColor();
+    void SetTransparentColor(TColor c) { FTransparentColor = c; }
+
+private:
+    bool FTransparent = false;
+    TColor FTransparentColor = clDefault;
+    HDC FDC = nullptr;
+    HBITMAP FBitmap = nullptr;
+    HGDIOBJ FOldBitmap = nullptr;
+    int FWidth = 0, FHeight = 0;
+    TCanvas FCanvas;
 };

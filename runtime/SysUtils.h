@@ -37,3 +37,10 @@ std::string UpperCase(const std::string& s);  // ASCII letters only
 std::string LowerCase(const std::string& s);  // ASCII letters only
 // printf-style formatting into a std::string.
 std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
+// A component or object of the wrong kind where a given one was required.
+class EInvalidCast : public Exception {
+public:
+    using Exception::Exception;
+    const char* ClassName() const override { return "EInvalidCast"; }
+};
