@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "Dialogs.h"
+#include "Menus.h"
 #include "SysUtils.h"
 #include "Thread.h"
 
@@ -36,6 +37,7 @@ TForm::TForm(TComponent* AOwner) : TScrollingWinControl(AOwner)
 
 TForm::~TForm()
 {
+    if (FMenu) FMenu->FForm = nullptr;
     auto& v = gScreen.FForms;
     v.erase(std::remove(v.begin(), v.end(), this), v.end());
     DestroyHandle();
@@ -110,6 +112,26 @@ void TForm::CreateWnd()
     // Placed once, when the window comes into being.
     PlaceOnScreen();
     SetWindowPos(FHandle, nullptr, FLeft, FTop, FWidth, FHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (FMenu) ::SetMenu(FHandle, FMenu->Handle());
+}
+
+void TForm::DestroyWnd()
+{
+    // the window would destroy the menu it shows; the menu belongs to its component
+    if (FMenu && FHandle) ::SetMenu(FHandle, nullptr);
+}
+
+void TForm::SetMenu(TMainMenu* v)
+{
+    if (v == FMenu) return;
+    if (FMenu) FMenu->FForm = nullptr;
+    if (v && v->FForm) v->FForm->SetMenu(nullptr);
+    FMenu = v;
+    if (v) v->FForm = this;
+    if (FHandle) {
+        ::SetMenu(FHandle, v ? v->Handle() : nullptr);
+        ::DrawMenuBar(FHandle);
+    }
 }
 
 void TForm::SetPosition(TPosition v) { FPosition = v; }
@@ -236,6 +258,16 @@ void TForm::Free()
 void TForm::WndProc(TMessage& m)
 {
     switch (m.Msg) {
+    case WM_MEASUREITEM:
+    case WM_DRAWITEM:
+        if (DispatchMenuOwnerDraw(m)) return;
+        break;
+    case WM_COMMAND:
+        // a menu command: no control, notification code 0
+        if (m.LParam == 0 && HIWORD(m.WParam) == 0 && FMenu &&
+            FMenu->DispatchCommand(LOWORD(m.WParam)))
+            return;
+        break;
     case WM_CLOSE:
         Close();
         return;

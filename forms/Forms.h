@@ -43,6 +43,8 @@ protected:
     TPoint FScrollPos{0, 0};
 };
 
+class TMainMenu;
+
 class TForm : public TScrollingWinControl {
 public:
     explicit TForm(TComponent* AOwner);
@@ -55,6 +57,9 @@ public:
     void SetBorderIcons(TBorderIcons v);
     TFormBorderStyle BorderStyle() const { return FBorderStyle; }
     void SetBorderStyle(TFormBorderStyle v);
+    // The menu bar (not owned by this reference; the form usually owns the menu).
+    TMainMenu* Menu() const { return FMenu; }
+    void SetMenu(TMainMenu* v);
 
     // Asks OnCloseQuery and OnClose; closing the main form ends the application.
     void Close();
@@ -88,6 +93,7 @@ public:
 protected:
     void CreateParams(TCreateParams& Params) override;
     void CreateWnd() override;
+    void DestroyWnd() override;
     void PlaceOnScreen();
 
 private:
@@ -95,6 +101,7 @@ private:
     TBorderIcons FBorderIcons = biSystemMenu | biMinimize | biMaximize;
     TFormBorderStyle FBorderStyle = bsSizeable;
     TWinControl* FActiveControl = nullptr;
+    TMainMenu* FMenu = nullptr;
     bool FCreated = false;
     bool FDestroyed = false;
 };

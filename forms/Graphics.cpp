@@ -383,3 +383,45 @@ void TBitmap::SetSize(int w, int h)
     FHeight = FBitmap ? h : 0;
     FCanvas.SetHandle(FDC);
 }
+
+void TBitmap::Assign(const TBitmap& b)
+{
+    if (&b == this) return;
+    SetSize(0, 0);
+    SetSize(b.FWidth, b.FHeight);
+    if (FBitmap) BitBlt(FDC, 0, 0, FWidth, FHeight, b.FDC, 0, 0, SRCCOPY);
+    FTransparent = b.FTransparent;
+    FTransparentColor = b.FTransparentColor;
+}
+
+TColor TBitmap::TransparentColor()
+{
+    if (FTransparentColor != clDefault) return FTransparentColor;
+    if (Empty()) return clNone;
+    return FCanvas.Pixels(0, FHeight - 1);
+}
+
+void TCanvas::Ellipse(const TRect& r)
+{
+    if (!FHandle) return;
+    RequireTools();
+    ::Ellipse(FHandle, r.Left, r.Top, r.Right, r.Bottom);
+}
+
+void TCanvas::RoundRect(const TRect& r, int cx, int cy)
+{
+    if (!FHandle) return;
+    RequireTools();
+    ::RoundRect(FHandle, r.Left, r.Top, r.Right, r.Bottom, cx, cy);
+}
+
+void TCanvas::Draw(int x, int y, TBitmap& b)
+{
+    if (!FHandle || b.Empty()) return;
+    HDC src = b.Canvas().Handle();
+    if (b.Transparent())
+        TransparentBlt(FHandle, x, y, b.Width(), b.Height(), src, 0, 0, b.Width(), b.Height(),
+                       ColorToRGB(b.TransparentColor()));
+    else
+        BitBlt(FHandle, x, y, b.Width(), b.Height(), src, 0, 0, SRCCOPY);
+}

@@ -159,6 +159,8 @@ private:
     mutable HPEN FHandle = nullptr;
 };
 
+class TBitmap;
+
 // Draws on a device context that someone else owns (a paint cycle, a memory bitmap).
 // The font, brush and pen are selected into the context on each drawing call.
 class TCanvas {
@@ -194,6 +196,10 @@ public:
     void SetPixels(int x, int y, TColor c);
     // Lines through the points with the pen (the last point left out, as LineTo does).
     void Polyline(const TPoint* points, int count);
+    void Ellipse(const TRect& r);
+    void RoundRect(const TRect& r, int cx, int cy);
+    // The bitmap at x, y; a transparent bitmap leaves its transparent colour out.
+    void Draw(int x, int y, TBitmap& b);
 
     // Puts the current font, brush and pen into the context (done by every call above).
     void RequireTools();
@@ -222,8 +228,20 @@ public:
     void SetSize(int w, int h);
     TCanvas& Canvas() { return FCanvas; }
     HBITMAP Handle() const { return FBitmap; }
+    bool Empty() const { return FWidth <= 0 || FHeight <= 0; }
+    // A copy of the picture, its size and its transparency.
+    void Assign(const TBitmap& b);
+
+    // Drawn with its TransparentColor left out (TCanvas::Draw).
+    bool Transparent() const { return FTransparent; }
+    void SetTransparent(bool v) { FTransparent = v; }
+    // The colour left out: the bottom-left pixel unless one was set.
+    TColor TransparentColor();
+    void SetTransparentColor(TColor c) { FTransparentColor = c; }
 
 private:
+    bool FTransparent = false;
+    TColor FTransparentColor = clDefault;
     HDC FDC = nullptr;
     HBITMAP FBitmap = nullptr;
     HGDIOBJ FOldBitmap = nullptr;

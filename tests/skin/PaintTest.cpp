@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "../forms/PixelSupport.h"
+#include "Buttons.h"
 #include "ComCtrls.h"
 #include "ExtCtrls.h"
 #include "FlatSkinPaint.h"
@@ -83,6 +84,7 @@ struct PaintFixture : ::testing::Test {
     {
         auto* w = dynamic_cast<TWinControl*>(s.Control);
         HWND h = w ? w->Handle() : s.Control->Parent()->Handle();
+        s.Control->Invalidate();  // each case starts from the control's own look
         Application->ProcessMessages();
         UpdateWindow(Form->Handle());
         RedrawWindow(h, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
@@ -381,5 +383,184 @@ TEST_F(PaintFixture, PanelBevels)
         p->SetBevelWidth(c.bevel);
         p->SetBorderWidth(c.border);
         Check(Paint(s, PaintPanel, {}), c.probes, c.what);
+    }
+}
+
+namespace {
+// Probes of a push or bitmap button's face: rounded corner, face, outline on top, edges.
+std::vector<Probe> FaceProbes(TColor face, TColor outline, TColor right, TColor left)
+{
+    return {{0, 0, kParent}, {6, 6, face}, {30, 0, outline}, {-1, 12, right}, {30, -1, right}, {0, 12, left}};
+}
+}  // namespace
+
+TEST_F(PaintFixture, PushAndBitmapButtonFaces)
+{
+    auto* b = Add<TButton>(10, 10, 75, 25);
+    auto* bb = Add<TBitBtn>(10, 50, 75, 25);
+    TControlSubClass& s = Skinned(b);
+    TControlSubClass& sb = Skinned(bb);
+    const TColor rest = L(clBtnShadow, 30), restEdge = S(clBtnShadow, 50);
+    const TColor lit = L(Skin->SelectFrameColor, 60), litLine = L(lit, 30), litEdge = S(lit, 50);
+    const TColor icon = Skin->IconColumnColor, hotFace = L(clBtnFace, 40);
+    struct Case {
+        const char* what;
+        TControlSubClass* sub;
+        void (*painter)(TControlSubClass&);
+        State st;
+        std::function<void()> set;
+        std::vector<Probe> probes;
+    } cases[] = {
+        {"rest", &s, PaintButton, {}, [] {}, FaceProbes(icon, rest, restEdge, rest)},
+        {"hot", &s, PaintButton, {true}, [] {}, FaceProbes(hotFace, litLine, litEdge, litLine)},
+        {"focused", &s, PaintButton, {false, true}, [] {}, FaceProbes(icon, litLine, litEdge, litLine)},
+        {"pressed under the mouse", &s, PaintButton, {true, false, true}, [] {}, FaceProbes(hotFace, litEdge, litLine, litEdge)},
+        {"pressed, mouse gone", &s, PaintButton, {false, false, true}, [] {}, FaceProbes(icon, rest, restEdge, rest)},
+        {"space held", &s, PaintButton, {false, false, false, true}, [] {}, FaceProbes(icon, restEdge, rest, restEdge)},
+        {"Tag 1000", &s, PaintButton, {}, [&] { b->SetTag(1000); }, {{6, 6, L(kParent, 16)}}},
+        {"Tag 1000 hot", &s, PaintButton, {true}, [] {}, {{6, 6, L(kParent, 40)}}},
+        {"disabled: no edge", &s, PaintButton, {}, [&] { b->SetTag(0); b->SetEnabled(false); }, FaceProbes(icon, rest, rest, rest)},
+        {"bitmap, space held is hot", &sb, PaintBitBtn, {false, false, false, true}, [] {}, FaceProbes(hotFace, litEdge, litLine, litEdge)},
+        {"bitmap Tag 1000 as a mask", &sb, PaintBitBtn, {}, [&] { bb->SetTag(1000 | 4096); }, {{6, 6, L(kParent, 16)}}},
+        {"bitmap Tag 1001: borderless", &sb, PaintBitBtn, {}, [&] { bb->SetTag(1001); }, FaceProbes(L(kParent, 16), L(L(kParent, 16), 30), L(L(kParent, 16), 30), L(L(kParent, 16), 30))},
+        {"bitmap Tag 1000 only: outline", &sb, PaintBitBtn, {}, [&] { bb->SetTag(1000); }, FaceProbes(L(kParent, 16), rest, restEdge, rest)},
+    };
+    for (const Case& c : cases) {
+        c.set();
+        Check(Paint(*c.sub, c.painter, c.st), c.probes, c.what);
+    }
+}
+
+TEST_F(PaintFixture, BitmapButtonGlyphAndCaptionPlaces)
+{
+    auto* bb = Add<TBitBtn>(10, 10, 120, 30);
+    TControlSubClass& s = Skinned(bb);
+    TBitmap g;
+    g.SetSize(12, 12);
+    FlatPaint::Fill(g.Canvas(), Rect(0, 0, 12, 12), 0xFF00FF);  // the rim shows through
+    FlatPaint::Fill(g.Canvas(), Rect(2, 2, 10, 10), clBlack);
+    bb->SetGlyph(g);
+    bb->Font().SetColor(clBlack);
+    // Columns that carry something other than the face between rows 4 and 26.
+    auto inked = [&](const TPixels& p) {
+        std::vector<int> xs;
+        for (int x = 3; x < p.Width() - 3; ++x)
+            if (p.Count(Rect(x, 4, x + 1, 26), p.At(6, 20)) < 22) xs.push_back(x);
+        return xs;
+    };
+    struct Case {
+        const char* what;
+        std::string caption;
+        TButtonLayout layout;
+        intptr_t tag;
+        int firstInk, lastInk;
+    } cases[] = {
+        {"glyph alone is centred", "", blGlyphLeft, 0, 56, 63},
+        {"glyph alone, right layout", "", blGlyphRight, 0, 56, 63},
+    };
+    for (const Case& c : cases) {
+        bb->SetCaption(c.caption);
+        bb->SetLayout(c.layout);
+        bb->SetTag(c.tag);
+        std::vector<int> xs = inked(Paint(s, PaintBitBtn, {}));
+        ASSERT_FALSE(xs.empty()) << c.what;
+        EXPECT_EQ(xs.front(), c.firstInk) << c.what;
+        EXPECT_EQ(xs.back(), c.lastInk) << c.what;
+    }
+    // Tag 1002 with a caption: text starts 4 pixels in (the glyph still sits at the right)
+    bb->SetTag(1002);
+    bb->SetLayout(blGlyphLeft);
+    bb->SetCaption("ЖЖ");
+    TPixels shot = Paint(s, PaintBitBtn, {});
+    std::vector<int> xs = inked(shot);
+    ASSERT_FALSE(xs.empty());
+    EXPECT_GE(xs.front(), 4);
+    EXPECT_LE(xs.front(), 6) << "caption left-aligned in the client less 4 pixels";
+}
+
+TEST_F(PaintFixture, SpeedButtonFaces)
+{
+    auto* b = Add<TSpeedButton>(10, 10, 40, 30);
+    b->SetGroupIndex(1);
+    b->SetAllowAllUp(true);
+    TControlSubClass& s = Skinned(b);
+    const TColor rest = L(clBtnShadow, 30), restEdge = S(clBtnShadow, 50);
+    const TColor frame = Skin->SelectFrameColor;
+    // hot only counts for a flat button while the cursor is over it
+    auto over = [&](bool in) {
+        TPoint p = b->ClientToScreen({in ? 20 : 200, in ? 15 : 200});
+        SetCursorPos(p.X, p.Y);
+    };
+    struct Case {
+        const char* what;
+        State st;
+        std::function<void()> set;
+        std::vector<Probe> probes;
+    } cases[] = {
+        {"rest", {}, [&] { b->SetTransparent(false); },
+         {{5, 5, Skin->IconColumnColor}, {20, 0, rest}, {-1, 15, restEdge}, {20, -1, restEdge}, {0, 15, rest}}},
+        {"down", {}, [&] { b->SetDown(true); },
+         {{5, 5, Skin->CheckedFillColor}, {0, 15, S(frame, 50)}, {20, 0, S(frame, 50)}, {-1, 15, L(frame, 30)}}},
+        {"down under the mouse", {true}, [] {}, {{5, 5, Skin->PressedFillColor}}},
+        {"disabled down: no edge", {}, [&] { b->SetEnabled(false); }, {{5, 5, Skin->CheckedFillColor}, {0, 15, rest}}},
+        {"flat at rest takes the parent", {}, [&] { b->SetEnabled(true); b->SetDown(false); b->SetFlat(true); },
+         {{5, 5, kParent}, {20, 0, kParent}, {-1, 15, kParent}}},
+        {"flat hot", {true}, [&] { over(true); }, {{5, 5, Skin->SelectFillColor}, {20, 0, frame}, {-1, 15, frame}}},
+        {"flat hot, mouse gone", {true}, [&] { over(false); }, {{5, 5, kParent}, {20, 0, kParent}}},
+        {"transparent flat at rest draws nothing", {}, [&] { b->SetTransparent(true); },
+         {{5, 5, kParent}, {0, 0, kParent}, {-1, -1, kParent}}},
+        {"transparent hot tints the background", {true}, [&] { b->SetFlat(false); },
+         {{5, 5, static_cast<TColor>(ColorToRGB(kParent) & ColorToRGB(L(L(clBtnFace, 40), 5)))}}},
+    };
+    for (const Case& c : cases) {
+        c.set();
+        Check(Paint(s, PaintSpeedButton, c.st), c.probes, c.what);
+    }
+    EXPECT_TRUE(s.Hot) << "the last case kept hot: not flat";
+}
+
+TEST_F(PaintFixture, SpeedButtonGlyphCellByState)
+{
+    auto* b = Add<TSpeedButton>(10, 10, 60, 30);
+    b->SetGroupIndex(1);
+    b->SetAllowAllUp(true);
+    b->SetTransparent(false);  // a see-through button keeps what the last paint left under the glyph
+    TControlSubClass& s = Skinned(b);
+    // four cells of 16 x 16, each transparent but for a 2 x 2 dot at x 2 + 4 i
+    TBitmap g;
+    g.SetSize(64, 16);
+    FlatPaint::Fill(g.Canvas(), Rect(0, 0, 64, 16), 0xFF00FF);
+    for (int i = 0; i < 4; ++i) FlatPaint::Fill(g.Canvas(), Bounds(16 * i + 2 + 4 * i, 7, 2, 2), clBlack);
+    b->SetGlyph(g);
+    b->SetNumGlyphs(4);
+    // no caption: the glyph is centred at (22, 6), one row higher for the left layout
+    struct Case {
+        const char* what;
+        State st;
+        std::function<void()> set;
+        int cell;
+    } cases[] = {
+        {"up", {}, [] {}, 0},
+        {"disabled", {}, [&] { b->SetEnabled(false); }, 1},
+        {"mouse held", {false, false, true}, [&] { b->SetEnabled(true); }, 2},
+        {"down", {}, [&] { b->SetDown(true); }, 3},
+    };
+    for (const Case& c : cases) {
+        c.set();
+        TPixels p = Paint(s, PaintSpeedButton, c.st);
+        // the cell whose dot shows most (dimmed, grayed or shifted a pixel as its look may be),
+        // against the glyph's see-through column 1 on the same rows
+        int best = -1, most = 0;
+        for (int i = 0; i < 4; ++i) {
+            TRect dot = Bounds(22 + 2 + 4 * i, 6 + 7, 2, 2);
+            int ink = 0;
+            for (int y = dot.Top; y <= dot.Bottom; ++y)
+                for (int x = dot.Left; x < dot.Right; ++x) ink += p.At(x, y) != p.At(23, y);
+            if (ink > most) {
+                most = ink;
+                best = i;
+            }
+        }
+        EXPECT_EQ(best, c.cell) << c.what;
     }
 }
