@@ -24,6 +24,8 @@ enum TCloseAction { caNone, caHide, caFree, caMinimize };
 using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
 using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
 
+class TMainMenu;
+
 // A container whose content may be larger than its client area: forms, frames, scroll boxes.
 // With AutoScroll it shows scroll bars for children beyond its client area and scrolls them.
 class TScrollingWinControl : public TWinControl {
@@ -42,8 +44,6 @@ protected:
     bool FAutoScroll = true;
     TPoint FScrollPos{0, 0};
 };
-
-class TMainMenu;
 
 class TForm : public TScrollingWinControl {
 public:

@@ -18,11 +18,6 @@ class TCustomImageList;
 class TBitmap;
 class TForm;
 
-// A key with its modifiers, as the platform stores short cuts.
-using TShortCut = uint16_t;
-constexpr TShortCut scShift = 0x2000;
-constexpr TShortCut scCtrl = 0x4000;
-constexpr TShortCut scAlt = 0x8000;
 TShortCut ShortCut(WORD Key, TShiftState Shift);
 // "Ctrl+S", "Shift+F5", "Del"...; empty for 0.
 std::string ShortCutToText(TShortCut s);
