@@ -14,10 +14,13 @@ namespace FlatPaint {
 
 TSurface::TSurface(TControl& c, TKind kind)
 {
+    // A control without a window has nothing on screen: the canvas then draws nowhere, and no
+    // window is made for it here.
     if (auto* w = dynamic_cast<TWinControl*>(&c)) {
+        if (!w->HandleAllocated()) return;
         FWnd = w->Handle();
         FDC = kind == Window ? GetWindowDC(FWnd) : GetDC(FWnd);
-    } else if (TWinControl* p = c.Parent()) {
+    } else if (TWinControl* p = c.Parent(); p && p->HandleAllocated()) {
         // a window-less control draws on its parent, moved to its rectangle and clipped to it
         FWnd = p->Handle();
         FDC = GetDC(FWnd);
@@ -31,6 +34,7 @@ TSurface::TSurface(TControl& c, TKind kind)
 
 TSurface::TSurface(TWinControl& parent)
 {
+    if (!parent.HandleAllocated()) return;
     FWnd = parent.Handle();
     FDC = GetDC(FWnd);
     FCanvas.SetHandle(FDC);

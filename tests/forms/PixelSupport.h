@@ -74,6 +74,38 @@ public:
         return s;
     }
 
+    // Writes the pixels as a 24-bit BMP file (a picture for people to look at).
+    bool SaveBmp(const std::string& file) const
+    {
+        DWORD stride = (static_cast<DWORD>(FWidth) * 3 + 3) & ~3u, size = stride * static_cast<DWORD>(FHeight);
+        std::vector<BYTE> rows(size, 0);
+        for (int y = 0; y < FHeight; ++y)
+            for (int x = 0; x < FWidth; ++x) {
+                COLORREF c = At(x, FHeight - 1 - y);  // bottom-up rows
+                BYTE* px = &rows[y * stride + x * 3];
+                px[0] = GetBValue(c);
+                px[1] = GetGValue(c);
+                px[2] = GetRValue(c);
+            }
+        BITMAPINFOHEADER bh{};
+        bh.biSize = sizeof bh;
+        bh.biWidth = FWidth;
+        bh.biHeight = FHeight;
+        bh.biPlanes = 1;
+        bh.biBitCount = 24;
+        BITMAPFILEHEADER fh{};
+        fh.bfType = 0x4D42;
+        fh.bfOffBits = sizeof fh + sizeof bh;
+        fh.bfSize = fh.bfOffBits + size;
+        HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return false;
+        DWORD done;
+        bool ok = WriteFile(h, &fh, sizeof fh, &done, nullptr) && WriteFile(h, &bh, sizeof bh, &done, nullptr) &&
+                  WriteFile(h, rows.data(), size, &done, nullptr);
+        CloseHandle(h);
+        return ok;
+    }
+
 private:
     static TPixels Grab(HWND h, bool whole, bool settle)
     {
