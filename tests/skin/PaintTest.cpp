@@ -564,3 +564,54 @@ TEST_F(PaintFixture, SpeedButtonGlyphCellByState)
         EXPECT_EQ(best, c.cell) << c.what;
     }
 }
+
+namespace {
+// Known by its class name only: the skin never sees the class itself.
+class TLookupStandIn : public TPlainControl {
+public:
+    using TPlainControl::TPlainControl;
+    const char* ClassName() const override { return "TDBLookupComboBox"; }
+};
+}  // namespace
+
+TEST_F(PaintFixture, LookupComboAndRichEditFrames)
+{
+    auto* lk = Add<TLookupStandIn>(10, 10, 120, 21);
+    auto* rich = Add<TRichEdit>(20, 60, 100, 60);
+    TControlSubClass& sl = Skinned(lk);
+    TControlSubClass& sr = Skinned(rich);
+    const int t = GetSystemMetrics(SM_CXHTHUMB);
+    struct LookupCase {
+        const char* what;
+        State st;
+        std::vector<Probe> probes;
+    } lookups[] = {
+        {"normal", {}, {{0, 0, S(kParent, 60)}, {0, -1, S(kParent, 60)}, {-4, 10, clBtnFace}, {-1 - t, 10, lk->Color()},
+          {4 - t, 10, L(Skin->SelectFrameColor, 60)}, {-1, 10, L(Skin->SelectFrameColor, 60)}, {-9, 8, clBlack}, {-5, 8, clBlack}}},
+        {"hot", {true}, {{0, 0, Skin->SelectFrameColor}, {-4, 10, Skin->SelectFillColor}, {3 - t, 10, Skin->SelectFrameColor}}},
+        {"focused", {false, true}, {{0, 0, S(kParent, 60)}, {-4, 10, Skin->CheckedFillColor}}},
+    };
+    for (const LookupCase& c : lookups) Check(Paint(sl, PaintLookupComboBox, c.st, true), c.probes, c.what);
+    EXPECT_FALSE(lk->Ctl3D());
+
+    // the rich edit's frame lies on the parent, one pixel around the control
+    struct RichCase {
+        const char* what;
+        TBorderStyle saved;
+        State st;
+        TColor frame;
+    } riches[] = {
+        {"single", bsSingle, {}, S(kParent, 60)},
+        {"single hot", bsSingle, {true}, L(Skin->SelectFrameColor, 60)},
+        {"borderless", bsNone, {}, kParent},
+        {"borderless focused", bsNone, {false, true}, L(Skin->SelectFrameColor, 60)},
+    };
+    for (const RichCase& c : riches) {
+        sr.SavedBorderStyle = c.saved;
+        Paint(sr, PaintRichEdit, c.st);
+        TPixels p = TPixels::Client(Form->Handle(), false);
+        Check(p, {{19, 59, c.frame}, {120, 120, c.frame}, {70, 59, c.frame}, {19, 90, c.frame}}, c.what);
+    }
+    EXPECT_EQ(rich->BorderStyle(), bsNone) << "the sunken border gives way to the flat frame";
+    EXPECT_EQ(rich->BorderWidth(), 2);
+}
