@@ -412,6 +412,8 @@ void TWinControl::CreateHandle()
     for (TControl* c : std::vector<TControl*>(FControls))
         if (auto* w = dynamic_cast<TWinControl*>(c)) w->CreateHandle();
     AlignControls();
+    // a new window goes to the top: put it back at its place in the tab order
+    if (FParent) FParent->UpdateTabOrder();
 }
 
 void TWinControl::DestroyHandle()
@@ -443,6 +445,7 @@ void TWinControl::InsertControl(TControl* c)
 {
     FControls.push_back(c);
     c->FParent = this;
+    if (auto* w = dynamic_cast<TWinControl*>(c)) FTabList.push_back(w);
     if (c->FParentFont) c->ParentFontChanged();
     if (c->FParentColor) c->ParentColorChanged();
     if (FHandle)
@@ -458,6 +461,7 @@ void TWinControl::RemoveControl(TControl* c)
     c->Invalidate();
     if (auto* w = dynamic_cast<TWinControl*>(c)) w->DestroyHandle();
     FControls.erase(std::find(FControls.begin(), FControls.end(), c));
+    if (auto t = std::find(FTabList.begin(), FTabList.end(), c); t != FTabList.end()) FTabList.erase(t);
     c->FParent = nullptr;
     if (c->FAlign != alNone) Realign();
 }
@@ -927,4 +931,50 @@ void TCustomControl::WndProc(TMessage& m)
         return;
     }
     TWinControl::WndProc(m);
+}
+
+// ---------------------------------------------------------------- hints and tab order
+
+bool TControl::ShowHint() const
+{
+    if (FParentShowHint && FParent) return FParent->ShowHint();
+    return FShowHint;
+}
+
+void TControl::SetShowHint(bool v)
+{
+    FShowHint = v;
+    FParentShowHint = false;
+}
+
+int TWinControl::TabOrder() const
+{
+    if (!FParent) return -1;
+    auto& l = FParent->FTabList;
+    auto it = std::find(l.begin(), l.end(), this);
+    return it == l.end() ? -1 : static_cast<int>(it - l.begin());
+}
+
+void TWinControl::SetTabOrder(int v)
+{
+    if (!FParent) return;
+    auto& l = FParent->FTabList;
+    auto it = std::find(l.begin(), l.end(), this);
+    if (it == l.end()) return;
+    l.erase(it);
+    if (v < 0 || v >= static_cast<int>(l.size())) v = static_cast<int>(l.size());
+    l.insert(l.begin() + v, this);
+    FParent->UpdateTabOrder();
+}
+
+void TWinControl::UpdateTabOrder()
+{
+    if (!FHandle) return;
+    // The dialog manager steps through the children in window order.
+    HWND after = HWND_TOP;
+    for (TWinControl* c : FTabList) {
+        if (!c->FHandle) continue;
+        SetWindowPos(c->FHandle, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        after = c->FHandle;
+    }
 }

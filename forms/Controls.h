@@ -192,6 +192,14 @@ public:
     TMouseEvent OnMouseUp;
     TNotifyEvent OnResize;
 
+    // The help text shown under the mouse; ShowHint follows the parent's while ParentShowHint.
+    const std::string& Hint() const { return FHint; }
+    void SetHint(const std::string& v) { FHint = v; }
+    bool ShowHint() const;
+    void SetShowHint(bool v);
+    bool ParentShowHint() const { return FParentShowHint; }
+    void SetParentShowHint(bool v) { FParentShowHint = v; }
+
 protected:
     virtual std::string GetText() const { return FText; }
     // Stores the text; windowed controls also put it into their window.
@@ -221,6 +229,9 @@ protected:
     TFont FFont;
     TSizeConstraints FConstraints;
     TWndMethod FWindowProc;
+    std::string FHint;
+    bool FShowHint = false;
+    bool FParentShowHint = true;
 
     friend class TWinControl;
 };
@@ -261,6 +272,10 @@ public:
     virtual void SetFocus();
     bool TabStop() const { return FTabStop; }
     void SetTabStop(bool v);
+    // Place among the parent's windowed controls when Tab moves the focus (0 first); a value out
+    // of range puts the control last.
+    int TabOrder() const;
+    void SetTabOrder(int v);
     bool Ctl3D() const { return FCtl3D; }
     // Sends CM_CTL3DCHANGED (and CM_PARENTCTL3DCHANGED to the children) before the control
     // reshapes its window (Ctl3DChanged), so that whoever watches the messages knows the
@@ -322,6 +337,9 @@ protected:
     bool FAligning = false;
     bool FDestroyingHandle = false;
     HBRUSH FBrush = nullptr;  // background brush for WM_CTLCOLOR* answers
+    std::vector<TWinControl*> FTabList;  // windowed children in tab order
+    // Puts the children's windows in tab order, which is the order Tab follows.
+    void UpdateTabOrder();
 
     friend class TControl;
     friend LRESULT CALLBACK FormsWndProc(HWND, UINT, WPARAM, LPARAM);

@@ -186,3 +186,84 @@ void TCustomRadioGroup::WndProc(TMessage& m)
         for (auto* b : FButtons) b->SetEnabled(FEnabled);
     TCustomGroupBox::WndProc(m);
 }
+
+// ---------------------------------------------------------------- TCustomLabeledEdit
+
+TCustomLabeledEdit::TCustomLabeledEdit(TComponent* AOwner) : TCustomEdit(AOwner)
+{
+    // the label belongs to the edit, as a sub-component
+    FEditLabel = new TBoundLabel(this);
+    FEditLabel->SetName("SubEditLabel");
+}
+
+void TCustomLabeledEdit::Notification(TComponent* AComponent, TOperation Operation)
+{
+    TCustomEdit::Notification(AComponent, Operation);
+    // a parent that goes first frees the label with its other controls
+    if (Operation == opRemove && AComponent == FEditLabel) FEditLabel = nullptr;
+}
+
+TCustomLabeledEdit::~TCustomLabeledEdit()
+{
+    // the label may live on another parent: it goes with the edit, not with that parent
+    if (FEditLabel) FEditLabel->SetParent(nullptr);
+}
+
+void TCustomLabeledEdit::SetParent(TWinControl* AParent)
+{
+    TCustomEdit::SetParent(AParent);
+    if (FEditLabel) {
+        FEditLabel->SetParent(AParent);
+        PlaceLabel();
+    }
+}
+
+void TCustomLabeledEdit::SetBounds(int ALeft, int ATop, int AWidth, int AHeight)
+{
+    TCustomEdit::SetBounds(ALeft, ATop, AWidth, AHeight);
+    PlaceLabel();
+}
+
+void TCustomLabeledEdit::SetVisible(bool v)
+{
+    TCustomEdit::SetVisible(v);
+    if (FEditLabel) FEditLabel->SetVisible(v);
+}
+
+void TCustomLabeledEdit::SetEnabled(bool v)
+{
+    TCustomEdit::SetEnabled(v);
+    if (FEditLabel) FEditLabel->SetEnabled(v);
+}
+
+void TCustomLabeledEdit::SetLabelPosition(TLabelPosition v)
+{
+    FLabelPosition = v;
+    PlaceLabel();
+}
+
+void TCustomLabeledEdit::SetLabelSpacing(int v)
+{
+    FLabelSpacing = v;
+    PlaceLabel();
+}
+
+void TCustomLabeledEdit::PlaceLabel()
+{
+    if (!FEditLabel) return;
+    TLabel* l = FEditLabel;
+    int x = FLeft, y = FTop;
+    switch (FLabelPosition) {
+    case lpAbove: y = FTop - l->Height() - FLabelSpacing; break;
+    case lpBelow: y = FTop + FHeight + FLabelSpacing; break;
+    case lpLeft:
+        x = FLeft - l->Width() - FLabelSpacing;
+        y = FTop + (FHeight - l->Height()) / 2;
+        break;
+    case lpRight:
+        x = FLeft + FWidth + FLabelSpacing;
+        y = FTop + (FHeight - l->Height()) / 2;
+        break;
+    }
+    l->SetBounds(x, y, l->Width(), l->Height());
+}

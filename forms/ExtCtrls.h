@@ -1,4 +1,4 @@
-// Panels and radio groups.
+// Panels, radio groups and the labeled edit.
 #pragma once
 #include <vector>
 
@@ -71,4 +71,49 @@ class TRadioGroup : public TCustomRadioGroup {
 public:
     explicit TRadioGroup(TComponent* AOwner) : TCustomRadioGroup(AOwner) {}
     const char* ClassName() const override { return "TRadioGroup"; }
+};
+
+// ---------------------------------------------------------------- labeled edit
+
+enum TLabelPosition { lpAbove, lpBelow, lpLeft, lpRight };
+
+class TCustomLabeledEdit;
+
+// The label of a labeled edit: it sits on the edit's parent and follows the edit.
+class TBoundLabel : public TLabel {
+public:
+    explicit TBoundLabel(TComponent* AOwner) : TLabel(AOwner) {}
+    const char* ClassName() const override { return "TBoundLabel"; }
+};
+
+// An edit with its caption label, kept LabelSpacing pixels away on the LabelPosition side.
+class TCustomLabeledEdit : public TCustomEdit {
+public:
+    explicit TCustomLabeledEdit(TComponent* AOwner);
+    ~TCustomLabeledEdit() override;
+    const char* ClassName() const override { return "TCustomLabeledEdit"; }
+    TBoundLabel* EditLabel() const { return FEditLabel; }
+    TLabelPosition LabelPosition() const { return FLabelPosition; }
+    void SetLabelPosition(TLabelPosition v);
+    int LabelSpacing() const { return FLabelSpacing; }
+    void SetLabelSpacing(int v);
+    void SetParent(TWinControl* AParent) override;
+    void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
+    void SetVisible(bool v) override;
+    void SetEnabled(bool v) override;
+
+protected:
+    void PlaceLabel();
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+
+private:
+    TBoundLabel* FEditLabel = nullptr;
+    TLabelPosition FLabelPosition = lpAbove;
+    int FLabelSpacing = 3;
+};
+
+class TLabeledEdit : public TCustomLabeledEdit {
+public:
+    explicit TLabeledEdit(TComponent* AOwner) : TCustomLabeledEdit(AOwner) {}
+    const char* ClassName() const override { return "TLabeledEdit"; }
 };

@@ -18,7 +18,7 @@ TApplication* Application = &gApplication;
 
 // ---------------------------------------------------------------- TForm
 
-TForm::TForm(TComponent* AOwner) : TWinControl(AOwner)
+TForm::TForm(TComponent* AOwner) : TScrollingWinControl(AOwner)
 {
     FVisible = false;
     FParentFont = false;
@@ -545,4 +545,148 @@ void TApplication::SetMouseControl(TControl* c)
     FMouseControl = c;
     if (old) old->Perform(CM_MOUSELEAVE);
     if (c && c == FMouseControl) c->Perform(CM_MOUSEENTER);
+}
+
+// ---------------------------------------------------------------- TScrollingWinControl
+
+void TScrollingWinControl::SetAutoScroll(bool v)
+{
+    if (v == FAutoScroll) return;
+    FAutoScroll = v;
+    if (!v) ScrollTo(0, 0);
+    UpdateScrollBars();
+}
+
+void TScrollingWinControl::UpdateScrollBars()
+{
+    if (!FHandle) return;
+    // the extent of the content: the children at their unscrolled places
+    int w = 0, h = 0;
+    if (FAutoScroll)
+        for (TControl* c : FControls) {
+            if (!c->Visible() || c->Align() != alNone) continue;
+            w = std::max(w, c->Left() + FScrollPos.X + c->Width());
+            h = std::max(h, c->Top() + FScrollPos.Y + c->Height());
+        }
+    RECT r;
+    GetClientRect(FHandle, &r);
+    // with a bar shown the client area is smaller than the window's inside
+    if (GetWindowLongW(FHandle, GWL_STYLE) & WS_VSCROLL) r.right += GetSystemMetrics(SM_CXVSCROLL);
+    if (GetWindowLongW(FHandle, GWL_STYLE) & WS_HSCROLL) r.bottom += GetSystemMetrics(SM_CYHSCROLL);
+    bool needH = w > r.right, needV = h > r.bottom;
+    if (needH && !needV) needV = h > r.bottom - GetSystemMetrics(SM_CYHSCROLL);
+    if (needV && !needH) needH = w > r.right - GetSystemMetrics(SM_CXVSCROLL);
+    int cw = r.right - (needV ? GetSystemMetrics(SM_CXVSCROLL) : 0);
+    int ch = r.bottom - (needH ? GetSystemMetrics(SM_CYHSCROLL) : 0);
+    SCROLLINFO si{sizeof(si), SIF_RANGE | SIF_PAGE | SIF_POS, 0, 0, 0, 0, 0};
+    si.nMax = needH ? w - 1 : 0;
+    si.nPage = needH ? static_cast<UINT>(cw) : 0;
+    si.nPos = FScrollPos.X;
+    SetScrollInfo(FHandle, SB_HORZ, &si, TRUE);
+    ShowScrollBar(FHandle, SB_HORZ, needH);
+    si.nMax = needV ? h - 1 : 0;
+    si.nPage = needV ? static_cast<UINT>(ch) : 0;
+    si.nPos = FScrollPos.Y;
+    SetScrollInfo(FHandle, SB_VERT, &si, TRUE);
+    ShowScrollBar(FHandle, SB_VERT, needV);
+    // content that fits again scrolls back into view
+    int maxX = needH ? std::max(w - cw, 0) : 0, maxY = needV ? std::max(h - ch, 0) : 0;
+    if (FScrollPos.X > maxX || FScrollPos.Y > maxY) ScrollTo(std::min(FScrollPos.X, maxX), std::min(FScrollPos.Y, maxY));
+}
+
+void TScrollingWinControl::ScrollTo(int X, int Y)
+{
+    X = std::max(X, 0);
+    Y = std::max(Y, 0);
+    int dx = FScrollPos.X - X, dy = FScrollPos.Y - Y;
+    if (!dx && !dy) return;
+    FScrollPos = {X, Y};
+    for (TControl* c : std::vector<TControl*>(FControls))
+        if (c->Align() == alNone) c->SetBounds(c->Left() + dx, c->Top() + dy, c->Width(), c->Height());
+    if (FHandle) {
+        SetScrollPos(FHandle, SB_HORZ, X, TRUE);
+        SetScrollPos(FHandle, SB_VERT, Y, TRUE);
+        InvalidateRect(FHandle, nullptr, TRUE);
+    }
+}
+
+void TScrollingWinControl::WndProc(TMessage& m)
+{
+    switch (m.Msg) {
+    case WM_HSCROLL:
+    case WM_VSCROLL: {
+        if (m.LParam) break;  // a scroll bar control of a child
+        int bar = m.Msg == WM_HSCROLL ? SB_HORZ : SB_VERT;
+        SCROLLINFO si{sizeof(si), SIF_ALL, 0, 0, 0, 0, 0};
+        GetScrollInfo(FHandle, bar, &si);
+        int pos = si.nPos, page = static_cast<int>(si.nPage);
+        switch (LOWORD(m.WParam)) {
+        case SB_LINEUP: pos -= 8; break;
+        case SB_LINEDOWN: pos += 8; break;
+        case SB_PAGEUP: pos -= page; break;
+        case SB_PAGEDOWN: pos += page; break;
+        case SB_THUMBTRACK:
+        case SB_THUMBPOSITION: pos = si.nTrackPos; break;
+        case SB_TOP: pos = si.nMin; break;
+        case SB_BOTTOM: pos = si.nMax; break;
+        default: break;
+        }
+        pos = std::max(si.nMin, std::min(pos, si.nMax - std::max(page - 1, 0)));
+        if (bar == SB_HORZ)
+            ScrollTo(pos, FScrollPos.Y);
+        else
+            ScrollTo(FScrollPos.X, pos);
+        m.Result = 0;
+        return;
+    }
+    case WM_SIZE:
+        TWinControl::WndProc(m);
+        UpdateScrollBars();
+        return;
+    default:
+        break;
+    }
+    TWinControl::WndProc(m);
+}
+
+// ---------------------------------------------------------------- TScrollBox
+
+TScrollBox::TScrollBox(TComponent* AOwner) : TScrollingWinControl(AOwner)
+{
+    FWidth = 185;
+    FHeight = 41;
+    FTabStop = false;
+}
+
+void TScrollBox::CreateParams(TCreateParams& p)
+{
+    TScrollingWinControl::CreateParams(p);
+    p.ExStyle |= WS_EX_CONTROLPARENT;
+    if (FBorderStyle == bsSingle) {
+        if (FCtl3D)
+            p.ExStyle |= WS_EX_CLIENTEDGE;
+        else
+            p.Style |= WS_BORDER;
+    }
+}
+
+void TScrollBox::SetBorderStyle(TBorderStyle v)
+{
+    if (v == FBorderStyle) return;
+    FBorderStyle = v;
+    RecreateWnd();
+}
+
+// ---------------------------------------------------------------- TCustomFrame
+
+TCustomFrame::TCustomFrame(TComponent* AOwner) : TScrollingWinControl(AOwner)
+{
+    FWidth = 320;
+    FHeight = 240;
+}
+
+void TCustomFrame::CreateParams(TCreateParams& p)
+{
+    TScrollingWinControl::CreateParams(p);
+    p.ExStyle |= WS_EX_CONTROLPARENT;
 }

@@ -26,7 +26,26 @@ using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
 
 class TMainMenu;
 
-class TForm : public TWinControl {
+// A container whose content may be larger than its client area: forms, frames, scroll boxes.
+// With AutoScroll it shows scroll bars for children beyond its client area and scrolls them.
+class TScrollingWinControl : public TWinControl {
+public:
+    explicit TScrollingWinControl(TComponent* AOwner) : TWinControl(AOwner) {}
+    const char* ClassName() const override { return "TScrollingWinControl"; }
+    bool AutoScroll() const { return FAutoScroll; }
+    void SetAutoScroll(bool v);
+    // How far the content is scrolled (pixels).
+    TPoint ScrollPos() const { return FScrollPos; }
+    void ScrollTo(int X, int Y);
+    void WndProc(TMessage& Message) override;
+
+protected:
+    void UpdateScrollBars();
+    bool FAutoScroll = true;
+    TPoint FScrollPos{0, 0};
+};
+
+class TForm : public TScrollingWinControl {
 public:
     explicit TForm(TComponent* AOwner);
     ~TForm() override;
@@ -182,3 +201,35 @@ private:
     int FNextHook = 1;
 };
 extern TApplication* Application;
+
+// A scroll box: a bordered scrolling container placed on a form.
+class TScrollBox : public TScrollingWinControl {
+public:
+    explicit TScrollBox(TComponent* AOwner);
+    const char* ClassName() const override { return "TScrollBox"; }
+    TBorderStyle BorderStyle() const { return FBorderStyle; }
+    void SetBorderStyle(TBorderStyle v);
+
+protected:
+    void CreateParams(TCreateParams& Params) override;
+
+private:
+    TBorderStyle FBorderStyle = bsSingle;
+};
+
+// A frame: a set of controls built like a form, embedded in a form (or another frame) by giving
+// it a parent. It has no window until it has a parent that has one.
+class TCustomFrame : public TScrollingWinControl {
+public:
+    explicit TCustomFrame(TComponent* AOwner);
+    const char* ClassName() const override { return "TCustomFrame"; }
+
+protected:
+    void CreateParams(TCreateParams& Params) override;
+};
+
+class TFrame : public TCustomFrame {
+public:
+    explicit TFrame(TComponent* AOwner) : TCustomFrame(AOwner) {}
+    const char* ClassName() const override { return "TFrame"; }
+};

@@ -1,5 +1,7 @@
 #include "StdCtrls.h"
 
+#include <algorithm>
+
 #include "Classes.h"
 #include "SysUtils.h"
 
@@ -28,17 +30,58 @@ void TStrings::SetStrings(int i, const std::string& s)
     Changed();
 }
 
-int TStrings::Add(const std::string& s)
+static bool TextLess(const std::string& a, const std::string& b)
 {
-    FItems.push_back(s);
-    Changed();
-    return Count() - 1;
+    return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1) ==
+           CSTR_LESS_THAN;
 }
 
-void TStrings::Insert(int i, const std::string& s)
+int TStrings::AddObject(const std::string& s, TObject* obj)
+{
+    size_t at = FItems.size();
+    if (FSorted) at = static_cast<size_t>(std::upper_bound(FItems.begin(), FItems.end(), s, TextLess) - FItems.begin());
+    FItems.insert(FItems.begin() + static_cast<ptrdiff_t>(at), s);
+    FObjects.insert(FObjects.begin() + static_cast<ptrdiff_t>(at), obj);
+    Changed();
+    return static_cast<int>(at);
+}
+
+void TStrings::InsertObject(int i, const std::string& s, TObject* obj)
 {
     if (i < 0 || i > Count()) throw Exception(Format("List index out of bounds (%d)", i));
+    if (FSorted) throw Exception("Operation not allowed on sorted list");
     FItems.insert(FItems.begin() + i, s);
+    FObjects.insert(FObjects.begin() + i, obj);
+    Changed();
+}
+
+int TStrings::IndexOfObject(const TObject* obj) const
+{
+    for (size_t i = 0; i < FObjects.size(); ++i)
+        if (FObjects[i] == obj) return static_cast<int>(i);
+    return -1;
+}
+
+void TStrings::SetSorted(bool v)
+{
+    if (v == FSorted) return;
+    FSorted = v;
+    if (v) Sort();
+}
+
+void TStrings::Sort()
+{
+    std::vector<size_t> order(FItems.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [this](size_t x, size_t y) { return TextLess(FItems[x], FItems[y]); });
+    std::vector<std::string> items;
+    std::vector<TObject*> objects;
+    for (size_t i : order) {
+        items.push_back(std::move(FItems[i]));
+        objects.push_back(FObjects[i]);
+    }
+    FItems = std::move(items);
+    FObjects = std::move(objects);
     Changed();
 }
 
@@ -46,6 +89,7 @@ void TStrings::Delete(int i)
 {
     if (i < 0 || i >= Count()) throw Exception(Format("List index out of bounds (%d)", i));
     FItems.erase(FItems.begin() + i);
+    FObjects.erase(FObjects.begin() + i);
     Changed();
 }
 
@@ -53,6 +97,7 @@ void TStrings::Clear()
 {
     if (FItems.empty()) return;
     FItems.clear();
+    FObjects.clear();
     Changed();
 }
 
@@ -68,12 +113,17 @@ void TStrings::Assign(const TStrings& other)
 {
     if (&other == this) return;
     FItems = other.FItems;
+    FObjects = other.FObjects;
+    if (FSorted) Sort();
     Changed();
 }
 
 void TStrings::Assign(const TStringList& other)
 {
     FItems.assign(other.begin(), other.end());
+    FObjects.clear();
+    for (int i = 0; i < other.Count(); ++i) FObjects.push_back(other.Objects(i));
+    if (FSorted) Sort();
     Changed();
 }
 
@@ -582,4 +632,163 @@ void TCustomGroupBox::WndProc(TMessage& m)
     if (m.Msg == CM_TEXTCHANGED || m.Msg == CM_FONTCHANGED || m.Msg == CM_ENABLEDCHANGED)
         Invalidate();
     TCustomControl::WndProc(m);
+}
+
+void TCustomGroupBox::CreateParams(TCreateParams& p)
+{
+    TCustomControl::CreateParams(p);
+    p.ExStyle |= WS_EX_CONTROLPARENT;  // Tab walks into the box
+}
+
+// ---------------------------------------------------------------- TCustomListBox
+
+TCustomListBox::TCustomListBox(TComponent* AOwner) : TWinControl(AOwner)
+{
+    FWidth = 121;
+    FHeight = 97;
+    FTabStop = true;
+    FParentColor = false;
+    FColor = clWindow;
+    FItems.OnChange = [this] { ItemsChanged(); };
+}
+
+void TCustomListBox::CreateParams(TCreateParams& p)
+{
+    TWinControl::CreateParams(p);
+    p.SysClassName = L"LISTBOX";
+    p.Style |= WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
+    if (FBorderStyle == bsSingle) {
+        if (FCtl3D)
+            p.ExStyle |= WS_EX_CLIENTEDGE;
+        else
+            p.Style |= WS_BORDER;
+    }
+}
+
+void TCustomListBox::CreateWnd()
+{
+    for (const auto& s : FItems)
+        SendMessageW(FHandle, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ToWide(s).c_str()));
+    SendMessageW(FHandle, LB_SETCURSEL, static_cast<WPARAM>(FItemIndex), 0);
+}
+
+void TCustomListBox::SetBorderStyle(TBorderStyle v)
+{
+    if (v == FBorderStyle) return;
+    FBorderStyle = v;
+    RecreateWnd();
+}
+
+void TCustomListBox::SetItemIndex(int v)
+{
+    if (v < -1 || v >= FItems.Count()) v = -1;
+    FItemIndex = v;
+    if (FHandle) SendMessageW(FHandle, LB_SETCURSEL, static_cast<WPARAM>(v), 0);
+}
+
+void TCustomListBox::ItemsChanged()
+{
+    if (FItemIndex >= FItems.Count()) FItemIndex = -1;
+    if (!FHandle) return;
+    SendMessageW(FHandle, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(FHandle, LB_RESETCONTENT, 0, 0);
+    CreateWnd();
+    SendMessageW(FHandle, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(FHandle, nullptr, TRUE);
+}
+
+void TCustomListBox::WndProc(TMessage& m)
+{
+    if (m.Msg == CN_COMMAND && HIWORD(m.WParam) == LBN_SELCHANGE) {
+        FItemIndex = static_cast<int>(SendMessageW(FHandle, LB_GETCURSEL, 0, 0));
+        TControl::Click();
+        return;
+    }
+    if (m.Msg == CM_CTL3DCHANGED) RecreateWnd();
+    TWinControl::WndProc(m);
+}
+
+// ---------------------------------------------------------------- TCustomMemo
+
+TCustomMemo::TCustomMemo(TComponent* AOwner) : TCustomEdit(AOwner)
+{
+    FWidth = 185;
+    FHeight = 89;
+    FLines.OnChange = [this] { LinesChanged(); };
+}
+
+void TCustomMemo::CreateParams(TCreateParams& p)
+{
+    TCustomEdit::CreateParams(p);
+    p.Style |= ES_MULTILINE | ES_AUTOVSCROLL;
+    if (FWantReturns) p.Style |= ES_WANTRETURN;
+    if (FWordWrap && FScrollBars != ssHorizontal && FScrollBars != ssBoth) p.Style &= ~ES_AUTOHSCROLL;
+    if (FScrollBars == ssVertical || FScrollBars == ssBoth) p.Style |= WS_VSCROLL;
+    if (FScrollBars == ssHorizontal || FScrollBars == ssBoth) p.Style |= WS_HSCROLL;
+}
+
+TStrings& TCustomMemo::Lines()
+{
+    // the window holds what the user typed: take it before the caller reads or changes lines
+    if (FHandle && !FSyncing) {
+        FSyncing = true;
+        FLines.SetText(Text());
+        FSyncing = false;
+    }
+    return FLines;
+}
+
+void TCustomMemo::LinesChanged()
+{
+    if (FSyncing) return;
+    FSyncing = true;
+    std::string t = FLines.Text();
+    if (t.size() >= 2) t.resize(t.size() - 2);  // the last line has no line break of its own
+    SetText(t);
+    FSyncing = false;
+}
+
+void TCustomMemo::SetTextCore(const std::string& v)
+{
+    if (!FHandle) {
+        TCustomEdit::SetTextCore(v);
+        return;
+    }
+    // A multi-line edit does not report text put in by the program: report it here, once.
+    FSettingText = true;
+    TWinControl::SetTextCore(v);
+    FSettingText = false;
+    Change();
+}
+
+void TCustomMemo::Change()
+{
+    if (FSettingText) return;
+    if (!FSyncing && !FHandle) {
+        FSyncing = true;
+        FLines.SetText(FText);
+        FSyncing = false;
+    }
+    TCustomEdit::Change();
+}
+
+void TCustomMemo::SetWordWrap(bool v)
+{
+    if (v == FWordWrap) return;
+    FWordWrap = v;
+    RecreateWnd();
+}
+
+void TCustomMemo::SetScrollBars(TScrollStyle v)
+{
+    if (v == FScrollBars) return;
+    FScrollBars = v;
+    RecreateWnd();
+}
+
+void TCustomMemo::SetWantReturns(bool v)
+{
+    if (v == FWantReturns) return;
+    FWantReturns = v;
+    RecreateWnd();
 }

@@ -1,5 +1,5 @@
-// Standard controls: label, button, edit box, combo box, check box, radio button, group box,
-// and the item list they share.
+// Standard controls: label, button, edit box, memo, combo box, list box, check box, radio button,
+// group box, and the item list they share.
 #pragma once
 #include <functional>
 #include <string>
@@ -15,8 +15,20 @@ public:
     int Count() const { return static_cast<int>(FItems.size()); }
     const std::string& Strings(int i) const { return FItems.at(static_cast<size_t>(i)); }
     void SetStrings(int i, const std::string& s);
-    int Add(const std::string& s);
-    void Insert(int i, const std::string& s);
+    int Add(const std::string& s) { return AddObject(s, nullptr); }
+    // An object of the caller's beside the item (not owned): it moves with its string when the
+    // list is sorted or items before it go.
+    int AddObject(const std::string& s, TObject* obj);
+    TObject* Objects(int i) const { return FObjects.at(static_cast<size_t>(i)); }
+    void SetObjects(int i, TObject* obj) { FObjects.at(static_cast<size_t>(i)) = obj; }
+    // The first item whose object is obj, or -1.
+    int IndexOfObject(const TObject* obj) const;
+    void Insert(int i, const std::string& s) { InsertObject(i, s, nullptr); }
+    void InsertObject(int i, const std::string& s, TObject* obj);
+    // A sorted list keeps its items in case-insensitive order: Add puts each in its place.
+    bool Sorted() const { return FSorted; }
+    void SetSorted(bool v);
+    void Sort();
     void Delete(int i);
     void Clear();
     int IndexOf(const std::string& s) const;  // case-insensitive (ASCII)
@@ -37,6 +49,8 @@ public:
 private:
     void Changed();
     std::vector<std::string> FItems;
+    std::vector<TObject*> FObjects;
+    bool FSorted = false;
     int FUpdating = 0;
     bool FPending = false;
 };
@@ -201,6 +215,9 @@ class TCustomComboBox : public TCustomCombo {
 public:
     explicit TCustomComboBox(TComponent* AOwner) : TCustomCombo(AOwner) {}
     const char* ClassName() const override { return "TCustomComboBox"; }
+    // Items kept in case-insensitive order (with their objects).
+    bool Sorted() const { return FItems.Sorted(); }
+    void SetSorted(bool v) { FItems.SetSorted(v); }
 };
 
 class TComboBox : public TCustomComboBox {
@@ -232,6 +249,7 @@ public:
     void WndProc(TMessage& Message) override;
 
 protected:
+    void CreateParams(TCreateParams& Params) override;
     void Paint() override;
     TRect AlignRect() const override;
 };
@@ -240,4 +258,75 @@ class TGroupBox : public TCustomGroupBox {
 public:
     explicit TGroupBox(TComponent* AOwner) : TCustomGroupBox(AOwner) {}
     const char* ClassName() const override { return "TGroupBox"; }
+};
+
+// ---------------------------------------------------------------- list box
+
+class TCustomListBox : public TWinControl {
+public:
+    explicit TCustomListBox(TComponent* AOwner);
+    const char* ClassName() const override { return "TCustomListBox"; }
+    TStrings& Items() { return FItems; }
+    // The selected item (-1: none); kept while Items change and it stays in range.
+    int ItemIndex() const { return FItemIndex; }
+    void SetItemIndex(int v);
+    bool Sorted() const { return FItems.Sorted(); }
+    void SetSorted(bool v) { FItems.SetSorted(v); }
+    TBorderStyle BorderStyle() const { return FBorderStyle; }
+    void SetBorderStyle(TBorderStyle v);
+    void WndProc(TMessage& Message) override;
+
+protected:
+    void CreateParams(TCreateParams& Params) override;
+    void CreateWnd() override;
+    void ItemsChanged();
+
+private:
+    TStrings FItems;
+    int FItemIndex = -1;
+    TBorderStyle FBorderStyle = bsSingle;
+};
+
+class TListBox : public TCustomListBox {
+public:
+    explicit TListBox(TComponent* AOwner) : TCustomListBox(AOwner) {}
+    const char* ClassName() const override { return "TListBox"; }
+};
+
+// ---------------------------------------------------------------- memo
+
+enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
+
+// A multi-line edit; Lines() and Text() are the same text, line by line.
+class TCustomMemo : public TCustomEdit {
+public:
+    explicit TCustomMemo(TComponent* AOwner);
+    const char* ClassName() const override { return "TCustomMemo"; }
+    TStrings& Lines();
+    bool WordWrap() const { return FWordWrap; }
+    void SetWordWrap(bool v);
+    TScrollStyle ScrollBars() const { return FScrollBars; }
+    void SetScrollBars(TScrollStyle v);
+    bool WantReturns() const { return FWantReturns; }
+    void SetWantReturns(bool v);
+    void Change() override;
+
+protected:
+    void CreateParams(TCreateParams& Params) override;
+    void SetTextCore(const std::string& v) override;
+
+private:
+    void LinesChanged();
+    bool FSettingText = false;
+    TStrings FLines;
+    bool FWordWrap = true;
+    bool FWantReturns = true;
+    TScrollStyle FScrollBars = ssNone;
+    bool FSyncing = false;
+};
+
+class TMemo : public TCustomMemo {
+public:
+    explicit TMemo(TComponent* AOwner) : TCustomMemo(AOwner) {}
+    const char* ClassName() const override { return "TMemo"; }
 };

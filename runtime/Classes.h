@@ -73,14 +73,33 @@ public:
     int Count() const { return static_cast<int>(FItems.size()); }
     const std::string& Strings(int i) const { return FItems.at(static_cast<size_t>(i)); }
     void SetStrings(int i, const std::string& s) { FItems.at(static_cast<size_t>(i)) = s; }
-    int Add(const std::string& s)
+    int Add(const std::string& s) { return AddObject(s, nullptr); }
+    // An item with an object of the caller's beside it (not owned); it moves with its string.
+    int AddObject(const std::string& s, TComponent* obj)
     {
         FItems.push_back(s);
+        FObjects.push_back(obj);
         return Count() - 1;
     }
-    void Insert(int i, const std::string& s) { FItems.insert(FItems.begin() + i, s); }
-    void Delete(int i) { FItems.erase(FItems.begin() + i); }
-    void Clear() { FItems.clear(); }
+    TComponent* Objects(int i) const { return FObjects.at(static_cast<size_t>(i)); }
+    void SetObjects(int i, TComponent* obj) { FObjects.at(static_cast<size_t>(i)) = obj; }
+    void Insert(int i, const std::string& s)
+    {
+        FItems.insert(FItems.begin() + i, s);
+        FObjects.insert(FObjects.begin() + i, nullptr);
+    }
+    void Delete(int i)
+    {
+        FItems.erase(FItems.begin() + i);
+        FObjects.erase(FObjects.begin() + i);
+    }
+    void Clear()
+    {
+        FItems.clear();
+        FObjects.clear();
+    }
+    // Case-insensitive text order of the user's locale, objects moving with their strings.
+    void Sort();
     int IndexOf(const std::string& s) const;  // case-insensitive (ASCII), as the platform's list
     // "name=value" items.
     std::string Names(int i) const;
@@ -95,4 +114,5 @@ public:
 
 private:
     std::vector<std::string> FItems;
+    std::vector<TComponent*> FObjects;
 };

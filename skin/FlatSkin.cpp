@@ -158,9 +158,10 @@ void TFlatSkin::SetOverrideOwnerDraw(bool v)
 void TFlatSkin::SetSkinContainers(TSkinContainers v)
 {
     if (v != FSkinContainers && FActive) {
-        SetActive(false);
+        // off while unskinning, so that each subclass lets go at its invalidation
+        FActive = false;
         ApplyToFormComponents(OwnerForm, false, true);
-        SetActive(true);
+        FActive = true;
         FSkinContainers = v;
         ApplyToFormComponents(OwnerForm, true, true);
     }
@@ -170,9 +171,10 @@ void TFlatSkin::SetSkinContainers(TSkinContainers v)
 void TFlatSkin::SetSkinControls(TSkinControls v)
 {
     if (v != FSkinControls && FActive) {
-        SetActive(false);
+        // off while unskinning, so that each subclass lets go at its invalidation
+        FActive = false;
         ApplyToFormComponents(OwnerForm, false, true);
-        SetActive(true);
+        FActive = true;
         FSkinControls = v;
         ApplyToFormComponents(OwnerForm, true, true);
     }

@@ -67,7 +67,9 @@ bool IsMouseOverCapturedControl(TControl* AControl, const TRect& R)
 
 TFlatSkinManager::TFlatSkinManager()
 {
-    FHookId = Application->HookMainWindow([this](TMessage& m) { return MainWindowHook(m); });
+    // through the global: a hook copy that runs after the manager is gone finds none
+    FHookId = Application->HookMainWindow(
+        [](TMessage& m) { return MenuManager && MenuManager->MainWindowHook(m); });
 }
 
 TFlatSkinManager::~TFlatSkinManager()

@@ -322,3 +322,63 @@ TEST(ProgressBarUpdates, TheControlIsToldOnlyWhenTheFillMovesAndAlwaysAtTheEnds)
     EXPECT_EQ(SendMessageW(p->Handle(), PBM_GETPOS, 0, 0), 0);
     f->Free();
 }
+
+TEST(CMMessages, Ctl3DNoticeComesBeforeTheWindowIsMadeAnew)
+{
+    auto* form = NewForm();
+    auto* edit = new TEdit(form);
+    edit->SetParent(form);
+    auto* inner = new TEdit(form);
+    inner->SetParent(form);
+    form->Show();
+    HWND before = edit->Handle();
+    TSpy s(edit);
+    edit->SetCtl3D(false);
+    auto at = [&](UINT m) { return std::find(s.Seen.begin(), s.Seen.end(), m) - s.Seen.begin(); };
+    ASSERT_TRUE(s.Saw(CM_CTL3DCHANGED));
+    ASSERT_TRUE(s.Saw(WM_DESTROY));
+    EXPECT_LT(at(CM_CTL3DCHANGED), at(WM_DESTROY));
+    EXPECT_NE(edit->Handle(), before);
+    EXPECT_FALSE(GetWindowLongW(edit->Handle(), GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+
+    TSpy children(inner);
+    form->SetCtl3D(false);
+    EXPECT_TRUE(children.Saw(CM_PARENTCTL3DCHANGED));
+    form->Free();
+}
+
+TEST(Layout, BorderWidthLiesBetweenFrameAndClientArea)
+{
+    auto* form = NewForm();
+    auto* panel = new TPanel(form);
+    panel->SetParent(form);
+    panel->SetBounds(0, 0, 100, 60);
+    form->Show();
+    EXPECT_EQ(panel->ClientRect(), Rect(0, 0, 100, 60));
+    panel->SetBorderWidth(3);
+    EXPECT_EQ(panel->ClientRect(), Rect(0, 0, 94, 54));
+    form->Free();
+}
+
+TEST(Ownership, AFormsInsertionReachesWhatOtherFormsOwn)
+{
+    class TInsertWatcher : public TComponent {
+    public:
+        using TComponent::TComponent;
+        std::vector<TForm*> Forms;
+
+    protected:
+        void Notification(TComponent* c, TOperation op) override
+        {
+            TComponent::Notification(c, op);
+            if (auto* f = dynamic_cast<TForm*>(c); f && op == opInsert) Forms.push_back(f);
+        }
+    };
+    auto* owner = new TComponent(nullptr);
+    auto* first = new TForm(owner);
+    auto* watcher = new TInsertWatcher(first);
+    auto* second = new TForm(owner);
+    // told once it is a form (the base constructor's notice comes before that)
+    EXPECT_EQ(watcher->Forms, std::vector<TForm*>{second});
+    delete owner;
+}

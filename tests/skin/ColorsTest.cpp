@@ -25,7 +25,8 @@ TEST(SkinColors, ArithmeticMatchesHandWorkedValues)
         {"lighten by 100", LightenColor(nullptr, 0x123456, 100), 0xFFFFFF},
         {"lighten by 150 counts as 100", LightenColor(nullptr, 0x123456, 150), 0xFFFFFF},
         {"lighten 60/80/160 by 30 in extended precision", LightenColor(nullptr, 0xA0503C, 30), 0xBD8577},
-        {"lighten 0/10/100 by 25", LightenColor(nullptr, 0x640A00, 25), 0x8B4E40},
+        {"lighten 0/10/100 by 25", LightenColor(nullptr, 0x640A00, 25), 0x8B4740},
+        {"lighten black by 30: 76.5 stays a tie", LightenColor(nullptr, clBlack, 30), 0x4C4C4C},
         {"gray of white capped at 240", GrayOfColor(nullptr, 0xFFFFFF, 10), 0xF0F0F0},
         {"gray of 30/60/90 plus 10", GrayOfColor(nullptr, 0x5A3C1E, 10), 0x464646},
         {"gray truncates the mean", GrayOfColor(nullptr, 0x000102, 0), 0x010101},
@@ -81,7 +82,7 @@ TEST(SkinColors, FiltersChangeEveryPixel)
     Fill(b, {{clBlack, 0xA0503C}, {clBlack, clWhite}});
     DimBitmapFilter(b, 30);
     EXPECT_EQ(PixelsOf(b.Canvas(), 2, 2),
-              (std::vector<TColor>{0x4D4D4D, 0xBD8577, 0x4D4D4D, 0xFFFFFF}));
+              (std::vector<TColor>{0x4C4C4C, 0xBD8577, 0x4C4C4C, 0xFFFFFF}));
     DimBitmapFilter(b, 250);  // above 100 counts as 100
     EXPECT_EQ(PixelsOf(b.Canvas(), 2, 2), (std::vector<TColor>(4, clWhite)));
 }
@@ -128,7 +129,7 @@ TEST(SkinColors, GlyphsDrawTheirLines)
     EXPECT_EQ(a.Rows(1, 5), (std::vector<std::string>{
                                 "................",
                                 "...#####........",
-                                "....###.........",
+                                "....##..........",  // the lines slant up to y
                                 ".....#..........",
                                 "................",
                             }));
@@ -140,7 +141,7 @@ TEST(SkinColors, GlyphsDrawTheirLines)
                                  "......#.........",
                                  ".....###........",
                                  "....#####.......",
-                                 "...#######......",
+                                 "...###.###......",  // no line reaches the middle
                                  "................",
                                  "................",
                              }));
@@ -149,7 +150,7 @@ TEST(SkinColors, GlyphsDrawTheirLines)
     EXPECT_EQ(down.Rows(2, 9), (std::vector<std::string>{
                                    "................",
                                    "................",
-                                   "...#######......",
+                                   "...###.###......",
                                    "....#####.......",
                                    ".....###........",
                                    "......#.........",
@@ -162,9 +163,9 @@ TEST(SkinColors, GlyphsDrawTheirLines)
     Sheet tick;
     DrawTickMark(tick.b.Canvas(), 1, 12);
     EXPECT_EQ(tick.Rows(2, 9), (std::vector<std::string>{
-                                   "..........#.....",
-                                   ".........##.....",
-                                   "........###.....",
+                                   "................",
+                                   ".........#......",
+                                   "........##......",
                                    "...#...###......",
                                    "...##.###.......",
                                    "...#####........",
