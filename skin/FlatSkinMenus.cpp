@@ -143,7 +143,6 @@ void DrawMenuItem(TFlatSkin& Skin, TMenuItem* Item, TCanvas& ACanvas, bool Selec
     const bool bar = IsBarItem(Item);
     const int aw = A.Width(), ah = A.Height();
 
-    TBitmap B, I;
     TRect R(4, 0, aw + 4, ah);
     int destX = A.Left - 4;
     int bw = aw + 4;
@@ -154,7 +153,7 @@ void DrawMenuItem(TFlatSkin& Skin, TMenuItem* Item, TCanvas& ACanvas, bool Selec
         destX = A.Left;
         R.Bottom -= 1;
     }
-    B.SetSize(bw, ah);
+    TBitmap& B = ItemScratch(bw, ah);
     TCanvas& c = B.Canvas();
     if (Skin.ColorsDirty) Skin.ComputeDerivedColors(c);
     c.Font().Assign(Skin.Font());
@@ -162,15 +161,13 @@ void DrawMenuItem(TFlatSkin& Skin, TMenuItem* Item, TCanvas& ACanvas, bool Selec
     std::string caption = " " + Item->Caption();
 
     // the icon, on a copy the filters may change
+    TBitmap* icon = nullptr;
     if (TCustomImageList* list = ItemImages(Item)) {
-        I.SetSize(list->Width(), list->Height());
-        I.Canvas().Brush().SetColor(I.Canvas().Pixels(0, I.Height() - 1));
-        I.Canvas().FillRect(TRect(0, 0, I.Width(), I.Height()));
-        ImageList_DrawEx(list->Handle(), Item->ImageIndex(), I.Canvas().Handle(), 0, 0, 0, 0,
-                         0x1FFFFFFF, 0x1FFFFFFF, ILD_TRANSPARENT);
+        icon = &ImageListIcon(list, Item->ImageIndex());
     } else if (Item->HasBitmap() && Item->Bitmap().Width() > 0) {
         TBitmap& own = Item->Bitmap();
-        I.SetSize(own.Width(), own.Height());
+        icon = &IconScratch(own.Width(), own.Height());
+        TBitmap& I = *icon;
         I.Canvas().Brush().SetColor(I.Canvas().Pixels(0, I.Height() - 1));
         I.Canvas().FillRect(TRect(0, 0, I.Width(), I.Height()));
         bool wasTransparent = own.Transparent();
@@ -181,7 +178,8 @@ void DrawMenuItem(TFlatSkin& Skin, TMenuItem* Item, TCanvas& ACanvas, bool Selec
         own.SetTransparent(wasTransparent);
         own.SetTransparentColor(wasColour);
     }
-    const bool hasIcon = I.Width() > 0;
+    const int iconWidth = icon ? icon->Width() : 0;
+    const bool hasIcon = iconWidth > 0;
 
     TRect iconRect = rtl ? TRect(R.Right - Skin.IconWidth(), R.Top, R.Right, R.Bottom)
                          : TRect(R.Left, R.Top, R.Left + Skin.IconWidth(), R.Bottom);
@@ -194,11 +192,11 @@ void DrawMenuItem(TFlatSkin& Skin, TMenuItem* Item, TCanvas& ACanvas, bool Selec
         check.Right = check.Left + 10;
         check.Bottom = check.Top + 10;
     }
-    if (I.Width() > Skin.IconWidth()) {
+    if (iconWidth > Skin.IconWidth()) {
         if (rtl)
-            check.Left = check.Right - I.Width();
+            check.Left = check.Right - iconWidth;
         else
-            check.Right = check.Left + I.Width();
+            check.Right = check.Left + iconWidth;
     }
     if (bar) check.Top -= 1;
 
@@ -207,10 +205,10 @@ void DrawMenuItem(TFlatSkin& Skin, TMenuItem* Item, TCanvas& ACanvas, bool Selec
     if (rtl) {
         left = R.Left;
         right = R.Right - side;
-        if (R.Right - I.Width() < right) right = R.Right - I.Width() - 8;
+        if (R.Right - iconWidth < right) right = R.Right - iconWidth - 8;
     } else {
         left = R.Left + side;
-        if (R.Left + I.Width() > left) left = R.Left + I.Width() + 4;
+        if (R.Left + iconWidth > left) left = R.Left + iconWidth + 4;
         right = R.Right;
     }
     TRect textRect(left, R.Top, right, R.Bottom);
@@ -275,7 +273,7 @@ void DrawMenuItem(TFlatSkin& Skin, TMenuItem* Item, TCanvas& ACanvas, bool Selec
         DrawCheckMarkBox(Skin, Item, Selected, check, c, hasIcon, Item->Enabled());
     if (hasIcon)
         DrawMenuItemIcon(Skin, Item, c, rtl, bar, Item->Checked(), Item->Enabled(), false,
-                         Selected || highlighted, iconRect, &I);
+                         Selected || highlighted, iconRect, icon);
 
     if (separator) {
         int x1 = rtl ? textRect.Left : textRect.Left + 7;
@@ -297,7 +295,7 @@ void DrawMenuItem(TFlatSkin& Skin, TMenuItem* Item, TCanvas& ACanvas, bool Selec
                          Item->Enabled(), Selected, textRect, c, ShortCutToText(Item->ShortCut()));
     }
 
-    BitBlt(ACanvas.Handle(), destX, A.Top, B.Width(), B.Height(), c.Handle(), 0, 0, SRCCOPY);
+    BitBlt(ACanvas.Handle(), destX, A.Top, bw, ah, c.Handle(), 0, 0, SRCCOPY);
 
     // ask for the flat border of the popup window, once per menu
     if (!bar && Skin.FlatMenu() && !Skin.InState(csDesigning)) {
