@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "ComCtrls.h"
 #include "Controls.h"
 
 class TMenu;
@@ -18,11 +19,7 @@ class TCustomImageList;
 class TBitmap;
 class TForm;
 
-// A key with its modifiers, as the platform stores short cuts.
-using TShortCut = uint16_t;
-constexpr TShortCut scShift = 0x2000;
-constexpr TShortCut scCtrl = 0x4000;
-constexpr TShortCut scAlt = 0x8000;
+// Short cuts are TShortCut values (ComCtrls.h): a key with the scShift/scCtrl/scAlt bits.
 TShortCut ShortCut(WORD Key, TShiftState Shift);
 // "Ctrl+S", "Shift+F5", "Del"...; empty for 0.
 std::string ShortCutToText(TShortCut s);
