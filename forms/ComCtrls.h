@@ -319,9 +319,6 @@ public:
 
 // ---------------------------------------------------------------- hot key
 
-// A key combination as a menu short cut: the virtual key with these modifier bits.
-using TShortCut = WORD;
-constexpr TShortCut scShift = 0x2000, scCtrl = 0x4000, scAlt = 0x8000;
 
 class TCustomHotKey : public TWinControl {
 public:

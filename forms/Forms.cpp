@@ -37,6 +37,9 @@ TForm::TForm(TComponent* AOwner) : TScrollingWinControl(AOwner)
 
 TForm::~TForm()
 {
+    // Leave the owner while still a form: the removal notice then reaches listeners that look
+    // for forms (the base destructor would send it only once the form part is gone).
+    if (Owner()) Owner()->RemoveComponent(this);
     if (FMenu) FMenu->FForm = nullptr;
     auto& v = gScreen.FForms;
     v.erase(std::remove(v.begin(), v.end(), this), v.end());

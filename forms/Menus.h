@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "ComCtrls.h"
 #include "Controls.h"
 
 class TMenu;
@@ -19,7 +18,7 @@ class TCustomImageList;
 class TBitmap;
 class TForm;
 
-// Short cuts are TShortCut values (ComCtrls.h): a key with the scShift/scCtrl/scAlt bits.
+// Short cuts are TShortCut values (Controls.h): a key with the scShift/scCtrl/scAlt bits.
 TShortCut ShortCut(WORD Key, TShiftState Shift);
 // "Ctrl+S", "Shift+F5", "Del"...; empty for 0.
 std::string ShortCutToText(TShortCut s);

@@ -397,6 +397,8 @@ TControlBar::TControlBar(TComponent* AOwner) : TCustomControl(AOwner)
     FAlign = alTop;
     FWidth = 100;
     FHeight = 50;
+    // now that it is a control bar, its owner hears of it as one (a skin may take it)
+    NotifyInserted();
 }
 
 TRect TControlBar::BandRect(const TControl* c)

@@ -1,5 +1,5 @@
-// Kind tests of the skin's tables for classes that the toolkit may not have (the class-name
-// tests of the tables stay where they are: those compare names on purpose).
+// Kinds of the skin's tables, in one place (the rows that name a class in quotes compare the
+// name where they stand).
 #pragma once
 #include <cstring>
 
@@ -11,8 +11,7 @@ inline bool NameIs(const TComponent* c, const char* name)
 {
     return c && std::strcmp(c->ClassName(), name) == 0;
 }
-// Whether c's class or one of its bases is named one of the names (for kinds whose class the
-// toolkit does not offer yet; replaced by C++ type tests as the classes come).
+// Kinds of the tables, kept in one place (most follow the C++ classes).
 bool IsFrame(const TComponent* c);
 bool IsListBox(const TComponent* c);
 bool IsLabeledEdit(const TComponent* c);

@@ -2,7 +2,11 @@
 // again, and the derived colours.
 #include "SkinTestSupport.h"
 
+#include <typeinfo>
+
+#include "Menus.h"
 #include "SysUtils.h"
+#include "ToolWin.h"
 
 namespace {
 
@@ -12,12 +16,13 @@ struct ControlRow {
     const char* what;
     TSkinControl member;
     Maker make;
+    TSkinControls alsoBy = 0;  // other members that take the kind as well
 };
 
 template <class T> TControl* Make(TComponent* o, TWinControl* p) { return Put<T>(o, p); }
 template <const char* N> TControl* MakeNamed(TComponent* o, TWinControl* p) { return PutNamed(o, p, N); }
 constexpr char kMaskEdit[] = "TMaskEdit", kDBEdit[] = "TDBEdit", kNavigator[] = "TDBNavigator",
-               kLookup[] = "TDBLookupComboBox", kBitBtn[] = "TBitBtn", kUpDown[] = "TUpDown",
+               kLookup[] = "TDBLookupComboBox", kBitBtn[] = "TBitBtn",
                kCtrlPanel[] = "TDBCtrlPanel", kDxSheet[] = "TdxTabSheet";
 
 const ControlRow kControls[] = {
@@ -31,7 +36,14 @@ const ControlRow kControls[] = {
     {"navigator by name", skButton, MakeNamed<kNavigator>},
     {"lookup combo by name", skButton, MakeNamed<kLookup>},
     {"bitmap button by name", skBitBtn, MakeNamed<kBitBtn>},
-    {"up-down by name", skUpDown, MakeNamed<kUpDown>},
+    {"up-down", skUpDown, Make<TUpDown>},
+    {"list box", skListBox, Make<TListBox>},
+    {"labeled edit", skEdit, Make<TLabeledEdit>},
+    {"memo", skMemo, Make<TMemo>},
+    {"rich edit", skRichEdit, Make<TRichEdit>, SkinControlBit(skMemo)},
+    {"tree view", skTreeView, Make<TTreeView>},
+    {"list view", skListView, Make<TListView>},
+    {"hot key", skHotKey, Make<THotKey>},
     {"panel", skPanel, Make<TPanel>},
     {"group box", skGroupBox, Make<TGroupBox>},
     {"radio group", skGroupBox, Make<TRadioGroup>},
@@ -47,7 +59,8 @@ TEST_F(SkinWalk, EachControlKindIsSkinnedOnlyWithItsMember)
             TForm* f = NewForm();
             TControl* c = row.make(f, f);
             TFlatSkin* skin = new TFlatSkin(f);
-            skin->SetSkinControls(on ? AllSkinControls : AllSkinControls & ~SkinControlBit(row.member));
+            skin->SetSkinControls(on ? AllSkinControls
+                                     : AllSkinControls & ~(SkinControlBit(row.member) | row.alsoBy));
             skin->SetActive(true);
             EXPECT_EQ(SubclassOf(c) != nullptr, on) << row.what << (on ? " with" : " without") << " its member";
             if (on) EXPECT_EQ(SubclassOf(c)->OwnerMenu, skin) << row.what;
@@ -79,6 +92,12 @@ const ContainerRow kContainers[] = {
          ts->SetPageControl(pc);
          return ts;
      }},
+    {"frame", skcFrame, [](TForm* f) -> TWinControl* { return Put<TFrame>(f, f); }},
+    {"scroll box", skcScrollBox, [](TForm* f) -> TWinControl* { return Put<TScrollBox>(f, f); }},
+    {"tool bar", skcToolbar, [](TForm* f) -> TWinControl* { return Put<TToolBar>(f, f); }},
+    {"cool bar", skcCoolbar, [](TForm* f) -> TWinControl* { return Put<TCoolBar>(f, f); }},
+    {"control bar", skcControlbar, [](TForm* f) -> TWinControl* { return Put<TControlBar>(f, f); }},
+    {"page scroller", skcPageScroller, [](TForm* f) -> TWinControl* { return Put<TPageScroller>(f, f); }},
     {"data control panel by name", skcFrame, [](TForm* f) -> TWinControl* { return PutNamed(f, f, kCtrlPanel); }},
     {"other tab sheet by name", skcTabSheet, [](TForm* f) -> TWinControl* { return PutNamed(f, f, kDxSheet); }},
 };
@@ -193,6 +212,122 @@ TEST_F(SkinWalk, OwnerMustBeAFormOrAFrame)
     EXPECT_EQ(loose->OwnerForm, nullptr);
     loose->SetActive(true);  // nothing to walk
     delete loose;
+}
+
+TEST_F(SkinWalk, FrameComponentsAreWalkedWithTheFrameMember)
+{
+    for (bool on : {true, false}) {
+        TForm* f = NewForm();
+        auto* frame = Put<TFrame>(f, f);
+        auto* edit = Put<TEdit>(frame, frame);  // owned by the frame, not by the form
+        TFlatSkin* skin = new TFlatSkin(f);
+        skin->SetSkinContainers(on ? AllSkinContainers : AllSkinContainers & ~SkinContainerBit(skcFrame));
+        skin->SetActive(true);
+        EXPECT_EQ(SubclassOf(edit) != nullptr, on);
+        f->Free();
+    }
+}
+
+// ---------------------------------------------------------------- menus and bars
+
+// Handlers of the application, told apart from the skin's by their type.
+struct AppDraw {
+    void operator()(TObject*, TCanvas*, TRect, bool) const {}
+};
+struct AppMeasure {
+    void operator()(TObject*, TCanvas*, int&, int&) const {}
+};
+struct AppBand {
+    void operator()(TObject*, TControl*, TCanvas*, TRect&, TBandPaintOptions&) const {}
+};
+struct AppButton {
+    void operator()(TToolBar*, TToolButton*, TCustomDrawState, bool&) const {}
+};
+template <class App, class F> const char* WhoseHandler(const F& f)
+{
+    if (!f) return "none";
+    return f.target_type() == typeid(App) ? "application" : "skin";
+}
+
+TEST_F(SkinWalk, MenusAndBarsGetHandlersUnlessTheApplicationHasItsOwn)
+{
+    TForm* f = NewForm();
+    auto* mm = new TMainMenu(f);
+    auto item = [&](TMenuItem* parent, const char* caption) {
+        auto* i = new TMenuItem(f);
+        i->SetCaption(caption);
+        parent->Add(i);
+        return i;
+    };
+    TMenuItem* file = item(mm->Items(), "File");
+    TMenuItem* kept = item(file, "Kept");
+    kept->SetTag(999);
+    TMenuItem* under = item(kept, "Under kept");
+    TMenuItem* own = item(file, "Own");
+    own->OnDrawItem = AppDraw{};
+    own->OnMeasureItem = AppMeasure{};
+    auto* pm = new TPopupMenu(f);
+    pm->SetTag(999);  // not looked at for popup menus
+    TMenuItem* pop = item(pm->Items(), "Pop");
+    auto* bar = Put<TToolBar>(f, f);
+    Put<TToolButton>(f, bar);
+    auto* empty = Put<TToolBar>(f, f);
+    auto* bands = Put<TControlBar>(f, f);
+    bands->OnBandPaint = AppBand{};
+
+    TFlatSkin* skin = LoadSkin(f);
+    EXPECT_TRUE(mm->OwnerDraw());
+    EXPECT_TRUE(pm->OwnerDraw());
+    EXPECT_STREQ(WhoseHandler<AppDraw>(file->OnDrawItem), "skin");
+    EXPECT_STREQ(WhoseHandler<AppMeasure>(file->OnMeasureItem), "skin");
+    EXPECT_STREQ(WhoseHandler<AppDraw>(kept->OnDrawItem), "none") << "Tag 999 keeps its look";
+    EXPECT_STREQ(WhoseHandler<AppDraw>(under->OnDrawItem), "skin") << "its sub-items are skinned";
+    EXPECT_STREQ(WhoseHandler<AppDraw>(own->OnDrawItem), "application");
+    EXPECT_STREQ(WhoseHandler<AppMeasure>(own->OnMeasureItem), "application");
+    EXPECT_STREQ(WhoseHandler<AppDraw>(pop->OnDrawItem), "skin");
+    EXPECT_TRUE(bar->Flat());
+    EXPECT_STREQ(WhoseHandler<AppButton>(bar->OnCustomDrawButton), "skin");
+    EXPECT_TRUE(empty->Flat());
+    EXPECT_STREQ(WhoseHandler<AppButton>(empty->OnCustomDrawButton), "none") << "no buttons yet";
+    EXPECT_STREQ(WhoseHandler<AppBand>(bands->OnBandPaint), "application");
+
+    skin->SetActive(false);  // takes off its own handlers only
+    EXPECT_FALSE(mm->OwnerDraw());
+    EXPECT_STREQ(WhoseHandler<AppDraw>(file->OnDrawItem), "none");
+    EXPECT_STREQ(WhoseHandler<AppDraw>(under->OnMeasureItem), "none");
+    EXPECT_STREQ(WhoseHandler<AppDraw>(own->OnDrawItem), "application");
+    EXPECT_STREQ(WhoseHandler<AppButton>(bar->OnCustomDrawButton), "none");
+    EXPECT_STREQ(WhoseHandler<AppBand>(bands->OnBandPaint), "application");
+    EXPECT_TRUE(bar->Flat()) << "bars stay flat";
+
+    skin->SetActive(true);
+    skin->SetOverrideOwnerDraw(true);
+    EXPECT_STREQ(WhoseHandler<AppDraw>(own->OnDrawItem), "skin");
+    EXPECT_STREQ(WhoseHandler<AppBand>(bands->OnBandPaint), "skin");
+    EXPECT_STREQ(WhoseHandler<AppDraw>(kept->OnDrawItem), "none");
+
+    // a main menu with Tag 999 is left alone
+    TForm* g = NewForm();
+    auto* mm2 = new TMainMenu(g);
+    mm2->SetTag(999);
+    TMenuItem* x = new TMenuItem(g);
+    mm2->Items()->Add(x);
+    LoadSkin(g);
+    EXPECT_FALSE(mm2->OwnerDraw());
+    EXPECT_STREQ(WhoseHandler<AppDraw>(x->OnDrawItem), "none");
+}
+
+TEST_F(SkinWalk, AutoDetectSkinsControlBarsInsertedLater)
+{
+    for (bool autoDetect : {true, false}) {
+        TForm* f = NewForm();
+        TFlatSkin* skin = new TFlatSkin(f);
+        skin->SetAutoDetect(autoDetect);
+        skin->SetActive(true);
+        auto* bands = new TControlBar(f);
+        EXPECT_STREQ(WhoseHandler<AppBand>(bands->OnBandPaint), autoDetect ? "skin" : "none");
+        f->Free();
+    }
 }
 
 // ---------------------------------------------------------------- derived colours
