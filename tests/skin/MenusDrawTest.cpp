@@ -336,15 +336,18 @@ TEST_F(SkinFixture, PopupBorderShapesTheWindowUntilItHides)
 namespace {
 HWND gSeen;
 LONG_PTR gSeenProc, gSeenData;
-// Runs inside the menu's own loop: notes the open popup window, then closes the menu.
+int gTicks;
+// Runs inside the menu's own loop: waits (at most 5 s) until the open popup window carries the
+// border procedure, notes what it has, then closes the menu.
 void CALLBACK LookAtOpenMenu(HWND, UINT, UINT_PTR, DWORD)
 {
-    if (HWND m = FindWindowW(L"#32768", nullptr); m && IsWindowVisible(m)) {
+    HWND m = FindWindowW(L"#32768", nullptr);
+    if (m && IsWindowVisible(m)) {
         gSeen = m;
         gSeenProc = GetWindowLongPtrW(m, GWLP_WNDPROC);
         gSeenData = GetWindowLongPtrW(m, GWLP_USERDATA);
     }
-    EndMenu();
+    if (reinterpret_cast<WNDPROC>(gSeenProc) == PopupMenuWndProc || ++gTicks > 50) EndMenu();
 }
 }  // namespace
 
@@ -364,7 +367,8 @@ TEST_F(SkinFixture, RealPopupGetsItsBorderWhileOpen)
     Form->Show();
     gSeen = nullptr;
     gSeenProc = gSeenData = 0;
-    UINT_PTR t = SetTimer(nullptr, 0, 400, LookAtOpenMenu);
+    gTicks = 0;
+    UINT_PTR t = SetTimer(nullptr, 0, 100, LookAtOpenMenu);
     Popup->Popup(120, 120);
     KillTimer(nullptr, t);
     ASSERT_NE(gSeen, nullptr);
