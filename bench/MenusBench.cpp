@@ -76,6 +76,11 @@ int main()
     } rows[] = {
         {"popup item", PerCall(n, [&] { DrawMenuItem(*skin, item, dest.Canvas(), false, A); })},
         {"popup item, selected", PerCall(n, [&] { DrawMenuItem(*skin, item, dest.Canvas(), true, A); })},
+        {"popup item, gradient", PerCall(n, [&] {
+             skin->SetGradient(true);
+             DrawMenuItem(*skin, item, dest.Canvas(), false, A);
+             skin->SetGradient(false);
+         })},
         {"tool button", PerCall(n, [&] {
              bar->Canvas().SetHandle(dest.Canvas().Handle());
              bool def = true;

@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 #include "FlatSkin.h"
@@ -54,6 +55,10 @@ TBitmap& IconScratch(int w, int h);
 // The image of a list as an icon bitmap: the list's size, white where the image is transparent
 // (drawn once per image with ImageList_DrawEx, then copied).
 TBitmap& ImageListIcon(TCustomImageList* List, int Index);
+
+// The 32-bit pixels of the DIB section selected into a memory context, row 0 first (Stride in
+// pixels, negative for bottom-up pictures), or null for anything else. GdiFlush before use.
+uint32_t* Pixels32(HDC MemoryDC, int& Stride, int* Width = nullptr, int* Height = nullptr);
 
 // One-pixel frame of a hot tool button (two for a drop-down button).
 void DrawHotFrame(TFlatSkin& Skin, TCanvas& ACanvas, TToolButton* Button, TRect B);

@@ -1,5 +1,6 @@
 // Text, icon and selection drawing shared by menu items, tool buttons and button painters.
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <tuple>
@@ -22,17 +23,6 @@ void DrawTextTransparent(TCanvas& c, const std::string& text, TRect r, UINT form
     DrawTextExW(c.Handle(), w.data(), static_cast<int>(w.size()), &rc, format, nullptr);
 }
 
-// The 32-bit pixels of a bitmap, top row first, or null when it is not such a DIB.
-uint32_t* Pixels32(HBITMAP b, int& stride)
-{
-    DIBSECTION ds{};
-    if (!b || GetObjectW(b, sizeof ds, &ds) != sizeof ds || !ds.dsBm.bmBits || ds.dsBmih.biBitCount != 32 ||
-        ds.dsBmih.biHeight > 0)
-        return nullptr;
-    stride = ds.dsBm.bmWidthBytes / 4;
-    return static_cast<uint32_t*>(ds.dsBm.bmBits);
-}
-
 // Draws the bitmap at x, y leaving out the colour of its bottom-left pixel. Icon-sized pictures
 // are merged in memory: the system's transparent copy costs far more than the icon itself.
 void DrawTransparent(TCanvas& ACanvas, int x, int y, TBitmap& b)
@@ -43,8 +33,8 @@ void DrawTransparent(TCanvas& ACanvas, int x, int y, TBitmap& b)
     if (under.Width() < w || under.Height() < h) under.SetSize(std::max(under.Width(), w), std::max(under.Height(), h));
     GdiFlush();
     int ss = 0, us = 0;
-    uint32_t* src = Pixels32(b.Handle(), ss);
-    uint32_t* mix = Pixels32(under.Handle(), us);
+    uint32_t* src = Pixels32(b.Canvas().Handle(), ss);
+    uint32_t* mix = Pixels32(under.Canvas().Handle(), us);
     if (!src || !mix) {
         const COLORREF clear = GetPixel(b.Canvas().Handle(), 0, h - 1);
         for (int row = 0; row < h; ++row)
@@ -66,6 +56,31 @@ void DrawTransparent(TCanvas& ACanvas, int x, int y, TBitmap& b)
 }
 
 }  // namespace
+
+uint32_t* Pixels32(HDC dc, int& stride, int* width, int* height)
+{
+    HBITMAP b = dc ? static_cast<HBITMAP>(GetCurrentObject(dc, OBJ_BITMAP)) : nullptr;
+    DIBSECTION ds{};
+    if (!b || GetObjectW(b, sizeof ds, &ds) != sizeof ds || !ds.dsBm.bmBits || ds.dsBmih.biBitCount != 32)
+        return nullptr;
+    const int w = ds.dsBm.bmWidth, h = std::abs(ds.dsBm.bmHeight);
+    if (w <= 0 || h <= 0) return nullptr;
+    auto* bits = static_cast<uint32_t*>(ds.dsBm.bmBits);
+    const int rowWords = ds.dsBm.bmWidthBytes / 4;
+    // which way the rows run: the reported height does not always tell, the pixels do
+    COLORREF kept = GetPixel(dc, 0, 0);
+    SetPixelV(dc, 0, 0, RGB(1, 2, 3));
+    GdiFlush();
+    bool topDown = (bits[0] & 0xFFFFFF) == 0x010203;
+    bool bottomUp = !topDown && (bits[static_cast<size_t>(h - 1) * rowWords] & 0xFFFFFF) == 0x010203;
+    SetPixelV(dc, 0, 0, kept);
+    GdiFlush();
+    if (!topDown && !bottomUp) return nullptr;
+    if (width) *width = w;
+    if (height) *height = h;
+    stride = topDown ? rowWords : -rowWords;
+    return topDown ? bits : bits + static_cast<size_t>(h - 1) * rowWords;
+}
 
 TBitmap& ItemScratch(int w, int h)
 {
