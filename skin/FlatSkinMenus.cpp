@@ -2,7 +2,6 @@
 // column, and the flat border with shadow of popup-menu windows.
 #include "FlatSkinMenus.h"
 
-#include <cfenv>
 #include <cmath>
 
 #include "ImgList.h"
