@@ -701,6 +701,10 @@ bool TWinControl::ReflectToChild(TMessage& m)
     case WM_NOTIFY:
         child = reinterpret_cast<NMHDR*>(m.LParam)->hwndFrom;
         break;
+    case WM_DRAWITEM:  // owner-drawn controls draw themselves; menu items are the form's
+        if (reinterpret_cast<DRAWITEMSTRUCT*>(m.LParam)->CtlType == ODT_MENU) return false;
+        child = reinterpret_cast<DRAWITEMSTRUCT*>(m.LParam)->hwndItem;
+        break;
     case WM_PARENTNOTIFY:
         if (LOWORD(m.WParam) == WM_CREATE || LOWORD(m.WParam) == WM_DESTROY)
             child = reinterpret_cast<HWND>(m.LParam);
@@ -719,6 +723,7 @@ void TWinControl::WndProc(TMessage& m)
     switch (m.Msg) {
     case WM_COMMAND:
     case WM_NOTIFY:
+    case WM_DRAWITEM:
     case WM_CTLCOLORBTN:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:

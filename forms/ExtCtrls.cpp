@@ -51,8 +51,8 @@ TRect TCustomPanel::AlignRect() const
 static void DrawBevel(HDC dc, RECT& r, TBevelCut cut, int width)
 {
     if (cut == bvNone) return;
-    COLORREF tl = GetSysColor(cut == bvRaised ? COLOR_BTNHIGHLIGHT : COLOR_BTNSHADOW);
-    COLORREF br = GetSysColor(cut == bvRaised ? COLOR_BTNSHADOW : COLOR_BTNHIGHLIGHT);
+    COLORREF tl = GetSysColor(cut == bvRaised ? COLOR_BTNHIGHLIGHT : cut == bvSpace ? COLOR_BTNFACE : COLOR_BTNSHADOW);
+    COLORREF br = GetSysColor(cut == bvRaised ? COLOR_BTNSHADOW : cut == bvSpace ? COLOR_BTNFACE : COLOR_BTNHIGHLIGHT);
     for (int i = 0; i < width; ++i) {
         HPEN p1 = CreatePen(PS_SOLID, 1, tl), p2 = CreatePen(PS_SOLID, 1, br);
         HGDIOBJ old = SelectObject(dc, p1);

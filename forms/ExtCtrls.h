@@ -4,7 +4,8 @@
 
 #include "StdCtrls.h"
 
-enum TBevelCut { bvNone, bvLowered, bvRaised };
+// bvSpace takes the room of a bevel in the face colour.
+enum TBevelCut { bvNone, bvLowered, bvRaised, bvSpace };
 
 class TCustomPanel : public TCustomControl {
 public:

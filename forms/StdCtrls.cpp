@@ -268,16 +268,32 @@ void TCustomCheckBox::CreateParams(TCreateParams& p)
 {
     TButtonControl::CreateParams(p);
     p.SysClassName = L"BUTTON";
-    p.Style |= BS_CHECKBOX;  // we keep the state ourselves
+    p.Style |= BS_3STATE;  // we keep the state ourselves
     if (FAlignment == taLeftJustify) p.Style |= BS_LEFTTEXT;
 }
 
-void TCustomCheckBox::CreateWnd() { SendMessageW(FHandle, BM_SETCHECK, FChecked ? BST_CHECKED : BST_UNCHECKED, 0); }
+static WPARAM CheckOf(TCheckBoxState s) { return s == cbGrayed ? BST_INDETERMINATE : s == cbChecked ? BST_CHECKED : BST_UNCHECKED; }
+
+void TCustomCheckBox::CreateWnd() { SendMessageW(FHandle, BM_SETCHECK, CheckOf(State()), 0); }
+
+void TCustomCheckBox::SetState(TCheckBoxState v)
+{
+    if (v == cbGrayed) {
+        if (FGrayed) return;
+        FGrayed = true;
+        FChecked = false;
+        if (HandleAllocated()) SendMessageW(FHandle, BM_SETCHECK, BST_INDETERMINATE, 0);
+        TControl::Click();
+        return;
+    }
+    SetChecked(v == cbChecked);
+}
 
 void TCustomCheckBox::SetChecked(bool v)
 {
-    if (v == FChecked) return;
+    if (v == FChecked && !FGrayed) return;
     FChecked = v;
+    FGrayed = false;
     if (HandleAllocated()) SendMessageW(FHandle, BM_SETCHECK, v ? BST_CHECKED : BST_UNCHECKED, 0);
     TControl::Click();
 }
@@ -505,16 +521,18 @@ void TComboBox::CreateParams(TCreateParams& p)
 {
     TCustomComboBox::CreateParams(p);
     p.SysClassName = L"COMBOBOX";
-    p.Style |= WS_VSCROLL | CBS_AUTOHSCROLL | (FStyle == csDropDownList ? CBS_DROPDOWNLIST : CBS_DROPDOWN);
-    // the window's height holds the dropped list
-    p.Height = FHeight + ListHeight(FDropDownCount);
+    p.Style |= WS_VSCROLL | CBS_AUTOHSCROLL |
+               (FStyle == csDropDownList ? CBS_DROPDOWNLIST : FStyle == csSimple ? CBS_SIMPLE : CBS_DROPDOWN);
+    // the window's height holds the dropped list (a simple box shows it within its height)
+    p.Height = FHeight + (FStyle == csSimple ? 0 : ListHeight(FDropDownCount));
 }
 
 void TComboBox::SetBounds(int ALeft, int ATop, int AWidth, int AHeight)
 {
     TCustomComboBox::SetBounds(ALeft, ATop, AWidth, AHeight);
     if (FHandle)
-        SetWindowPos(FHandle, nullptr, FLeft, FTop, FWidth, FHeight + ListHeight(FDropDownCount),
+        SetWindowPos(FHandle, nullptr, FLeft, FTop, FWidth,
+                     FHeight + (FStyle == csSimple ? 0 : ListHeight(FDropDownCount)),
                      SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -523,7 +541,7 @@ void TComboBox::CreateWnd()
     for (const auto& s : FItems)
         SendMessageW(FHandle, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ToWide(s).c_str()));
     SendMessageW(FHandle, CB_SETCURSEL, static_cast<WPARAM>(FItemIndex), 0);
-    if (FStyle == csDropDown && FItemIndex < 0) SetWindowTextW(FHandle, ToWide(FText).c_str());
+    if (FStyle != csDropDownList && FItemIndex < 0) SetWindowTextW(FHandle, ToWide(FText).c_str());
     RECT r;
     GetWindowRect(FHandle, &r);
     FHeight = r.bottom - r.top;

@@ -107,6 +107,8 @@ private:
     bool FDefault = false;
 };
 
+enum TCheckBoxState { cbUnchecked, cbChecked, cbGrayed };
+
 class TCustomCheckBox : public TButtonControl {
 public:
     explicit TCustomCheckBox(TComponent* AOwner);
@@ -117,6 +119,9 @@ public:
     // Toggles the check mark (and so fires OnClick): what a click of the user does.
     void Toggle() { SetChecked(!FChecked); }
     void Click() override { Toggle(); }
+    // Grayed is neither checked nor unchecked; checking or unchecking ends it.
+    TCheckBoxState State() const { return FGrayed ? cbGrayed : FChecked ? cbChecked : cbUnchecked; }
+    void SetState(TCheckBoxState v);
     void WndProc(TMessage& Message) override;
 
 protected:
@@ -125,6 +130,7 @@ protected:
 
 private:
     bool FChecked = false;
+    bool FGrayed = false;
 };
 
 class TCheckBox : public TCustomCheckBox {
@@ -186,7 +192,8 @@ public:
     const char* ClassName() const override { return "TEdit"; }
 };
 
-enum TComboBoxStyle { csDropDown, csDropDownList };
+// csSimple: the list is always shown below the edit.
+enum TComboBoxStyle { csDropDown, csDropDownList, csSimple };
 
 class TCustomCombo : public TWinControl {
 public:
