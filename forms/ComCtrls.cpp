@@ -339,8 +339,17 @@ void TCustomUpDown::SetMax(int v)
     CreateWnd();
 }
 
+void TCustomUpDown::SyncBuddy() const
+{
+    if (!FHandle || !FAssociate || !FAssociate->HandleAllocated()) return;
+    HWND buddy = FAssociate->Handle();
+    if (reinterpret_cast<HWND>(SendMessageW(FHandle, UDM_GETBUDDY, 0, 0)) != buddy)
+        SendMessageW(FHandle, UDM_SETBUDDY, reinterpret_cast<WPARAM>(buddy), 0);
+}
+
 int TCustomUpDown::Position() const
 {
+    SyncBuddy();
     if (FHandle) {
         BOOL failed = FALSE;
         int pos = static_cast<int>(SendMessageW(FHandle, UDM_GETPOS32, 0, reinterpret_cast<LPARAM>(&failed)));
@@ -354,6 +363,7 @@ void TCustomUpDown::SetPosition(int v)
 {
     int lo = std::min(FMin, FMax), hi = std::max(FMin, FMax);
     FPosition = std::max(lo, std::min(v, hi));
+    SyncBuddy();
     if (FHandle) SendMessageW(FHandle, UDM_SETPOS32, 0, FPosition);
     ShowInAssociate();
 }
@@ -397,6 +407,7 @@ void TCustomUpDown::ClickButton(TUDBtnType Button)
 
 void TCustomUpDown::WndProc(TMessage& m)
 {
+    if (m.Msg == WM_LBUTTONDOWN || m.Msg == WM_LBUTTONDBLCLK || m.Msg == WM_PAINT) SyncBuddy();
     if (m.Msg == CN_NOTIFY && reinterpret_cast<NMHDR*>(m.LParam)->code == static_cast<UINT>(UDN_DELTAPOS)) {
         auto* n = reinterpret_cast<NMUPDOWN*>(m.LParam);
         bool allow = true;

@@ -140,6 +140,9 @@ protected:
     void DestroyWnd() override;
     void Notification(TComponent* AComponent, TOperation Operation) override;
     void ShowInAssociate();
+    // Binds the window to the associate's current window (an edit makes a new one when its
+    // look changes).
+    void SyncBuddy() const;
 
 private:
     TWinControl* FAssociate = nullptr;

@@ -1,6 +1,10 @@
 #include "ImgList.h"
 
-TCustomImageList::TCustomImageList(TComponent* AOwner) : TComponent(AOwner) {}
+TCustomImageList::TCustomImageList(TComponent* AOwner) : TComponent(AOwner)
+{
+    static unsigned next = 0;
+    FId = ++next;
+}
 
 TCustomImageList::~TCustomImageList()
 {
@@ -15,6 +19,7 @@ HIMAGELIST TCustomImageList::Handle()
 
 void TCustomImageList::Changed()
 {
+    ++FStamp;
     if (OnChange) OnChange(this);
 }
 
@@ -23,6 +28,7 @@ void TCustomImageList::SetWidth(int v)
     if (v == FWidth || v <= 0) return;
     FWidth = v;
     Clear();
+    ++FStamp;
     if (FHandle) ImageList_SetIconSize(FHandle, FWidth, FHeight);
 }
 
@@ -31,6 +37,7 @@ void TCustomImageList::SetHeight(int v)
     if (v == FHeight || v <= 0) return;
     FHeight = v;
     Clear();
+    ++FStamp;
     if (FHandle) ImageList_SetIconSize(FHandle, FWidth, FHeight);
 }
 

@@ -26,6 +26,10 @@ public:
 
     HIMAGELIST Handle();
     bool HandleAllocated() const { return FHandle != nullptr; }
+    // Tells this list from every other one made in the process, and each state of its pictures
+    // from the states before: together they identify the pictures (for caches of drawn images).
+    unsigned Id() const { return FId; }
+    unsigned ChangeStamp() const { return FStamp; }
 
     TNotifyEvent OnChange;
 
@@ -33,6 +37,8 @@ private:
     void Changed();
     int FWidth = 16, FHeight = 16;
     HIMAGELIST FHandle = nullptr;
+    unsigned FId;
+    unsigned FStamp = 0;
 };
 
 class TImageList : public TCustomImageList {

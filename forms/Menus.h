@@ -18,6 +18,7 @@ class TCustomImageList;
 class TBitmap;
 class TForm;
 
+// Short cuts are TShortCut values (Controls.h): a key with the scShift/scCtrl/scAlt bits.
 TShortCut ShortCut(WORD Key, TShiftState Shift);
 // "Ctrl+S", "Shift+F5", "Del"...; empty for 0.
 std::string ShortCutToText(TShortCut s);

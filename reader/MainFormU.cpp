@@ -346,6 +346,14 @@ void TForm1::CreateLayout()
     SDs = new TSaveDialog(this);
     SDs->SetName("SDs");
     SDs->SetFilter("Текстовый файл|*.txt|Excel|*.xls");
+
+    // Read as the stored description has it: made, its properties set in their order (Active
+    // skins the controls made above), then Loaded, which registers it with the skin manager.
+    FlatSkin1 = new TFlatSkin(this);
+    FlatSkin1->SetName("FlatSkin1");
+    FlatSkin1->BeginLoading();
+    FlatSkin1->SetActive(true);
+    FlatSkin1->EndLoading();
 }
 
 void TForm1::FormCreate(TObject*)

@@ -27,6 +27,7 @@
 #include "Dialogs.h"
 #include "DevInfo.h"
 #include "ExtCtrls.h"
+#include "FlatSkin.h"
 #include "Forms.h"
 #include "Grids.h"
 #include "IniFiles.h"
@@ -114,6 +115,7 @@ public:
     TOpenDialog* OD = nullptr;
     TSaveDialog* sd = nullptr;
     TSaveDialog* SDs = nullptr;
+    TFlatSkin* FlatSkin1 = nullptr;
 
     // ---- state ----
     int32_t FAddr = 1;

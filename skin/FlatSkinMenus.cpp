@@ -2,7 +2,6 @@
 // column, and the flat border with shadow of popup-menu windows.
 #include "FlatSkinMenus.h"
 
-#include <cfenv>
 #include <cmath>
 
 #include "ImgList.h"
@@ -122,6 +121,18 @@ void DrawCheckMarkBox(TFlatSkin& Skin, TMenuItem* Item, bool Selected, TRect Box
 
 void FillIconColumnGradient(TFlatSkin& Skin, TCanvas& ACanvas, TRect R, bool RightToLeft)
 {
+    // columns straight into a memory picture when the canvas is on one with nothing in between
+    // (no origin, no clipping): a brush per column costs more than all the rest of an item
+    HDC dc = ACanvas.Handle();
+    int stride = 0, w = 0, h = 0;
+    uint32_t* bits = dc ? Pixels32(dc, stride, &w, &h) : nullptr;
+    POINT vo{}, wo{};
+    HRGN clip = CreateRectRgn(0, 0, 0, 0);
+    if (bits && (!GetViewportOrgEx(dc, &vo) || !GetWindowOrgEx(dc, &wo) || vo.x || vo.y || wo.x || wo.y ||
+                 GetClipRgn(dc, clip) != 0))
+        bits = nullptr;
+    DeleteObject(clip);
+    if (bits) GdiFlush();
     ACanvas.Brush().SetStyle(bsSolid);
     int p = 0;
     int count = R.Width() + 1;
@@ -130,8 +141,16 @@ void FillIconColumnGradient(TFlatSkin& Skin, TCanvas& ACanvas, TRect R, bool Rig
         bool steep = RightToLeft ? (R.Right - Skin.IconWidth() + 5 < x && x < R.Right)
                                  : (R.Left < x && x < R.Left + Skin.IconWidth() + 5);
         p = std::min(p + (steep ? 3 : 1), 96);
-        ACanvas.Brush().SetColor(LightenColor(&ACanvas, Skin.IconColumnColor, p));
-        ACanvas.FillRect(TRect(x, R.Top, x + 1, R.Bottom));
+        TColor c = LightenColor(&ACanvas, Skin.IconColumnColor, p);
+        if (!bits) {
+            ACanvas.Brush().SetColor(c);
+            ACanvas.FillRect(TRect(x, R.Top, x + 1, R.Bottom));
+            continue;
+        }
+        if (x < 0 || x >= w) continue;
+        COLORREF rgb = ColorToRGB(c);
+        uint32_t v = (uint32_t(GetRValue(rgb)) << 16) | (uint32_t(GetGValue(rgb)) << 8) | GetBValue(rgb);
+        for (int y = std::max(R.Top, 0); y < std::min(R.Bottom, h); ++y) bits[static_cast<ptrdiff_t>(y) * stride + x] = v;
     }
 }
 
@@ -143,7 +162,6 @@ void DrawMenuItem(TFlatSkin& Skin, TMenuItem* Item, TCanvas& ACanvas, bool Selec
     const bool bar = IsBarItem(Item);
     const int aw = A.Width(), ah = A.Height();
 
-    TBitmap B, I;
     TRect R(4, 0, aw + 4, ah);
     int destX = A.Left - 4;
     int bw = aw + 4;
@@ -154,7 +172,7 @@ void DrawMenuItem(TFlatSkin& Skin, TMenuItem* Item, TCanvas& ACanvas, bool Selec
         destX = A.Left;
         R.Bottom -= 1;
     }
-    B.SetSize(bw, ah);
+    TBitmap& B = ItemScratch(bw, ah);
     TCanvas& c = B.Canvas();
     if (Skin.ColorsDirty) Skin.ComputeDerivedColors(c);
     c.Font().Assign(Skin.Font());
@@ -162,15 +180,13 @@ void DrawMenuItem(TFlatSkin& Skin, TMenuItem* Item, TCanvas& ACanvas, bool Selec
     std::string caption = " " + Item->Caption();
 
     // the icon, on a copy the filters may change
+    TBitmap* icon = nullptr;
     if (TCustomImageList* list = ItemImages(Item)) {
-        I.SetSize(list->Width(), list->Height());
-        I.Canvas().Brush().SetColor(I.Canvas().Pixels(0, I.Height() - 1));
-        I.Canvas().FillRect(TRect(0, 0, I.Width(), I.Height()));
-        ImageList_DrawEx(list->Handle(), Item->ImageIndex(), I.Canvas().Handle(), 0, 0, 0, 0,
-                         0x1FFFFFFF, 0x1FFFFFFF, ILD_TRANSPARENT);
+        icon = &ImageListIcon(list, Item->ImageIndex());
     } else if (Item->HasBitmap() && Item->Bitmap().Width() > 0) {
         TBitmap& own = Item->Bitmap();
-        I.SetSize(own.Width(), own.Height());
+        icon = &IconScratch(own.Width(), own.Height());
+        TBitmap& I = *icon;
         I.Canvas().Brush().SetColor(I.Canvas().Pixels(0, I.Height() - 1));
         I.Canvas().FillRect(TRect(0, 0, I.Width(), I.Height()));
         bool wasTransparent = own.Transparent();
@@ -181,7 +197,8 @@ void DrawMenuItem(TFlatSkin& Skin, TMenuItem* Item, TCanvas& ACanvas, bool Selec
         own.SetTransparent(wasTransparent);
         own.SetTransparentColor(wasColour);
     }
-    const bool hasIcon = I.Width() > 0;
+    const int iconWidth = icon ? icon->Width() : 0;
+    const bool hasIcon = iconWidth > 0;
 
     TRect iconRect = rtl ? TRect(R.Right - Skin.IconWidth(), R.Top, R.Right, R.Bottom)
                          : TRect(R.Left, R.Top, R.Left + Skin.IconWidth(), R.Bottom);
@@ -194,11 +211,11 @@ void DrawMenuItem(TFlatSkin& Skin, TMenuItem* Item, TCanvas& ACanvas, bool Selec
         check.Right = check.Left + 10;
         check.Bottom = check.Top + 10;
     }
-    if (I.Width() > Skin.IconWidth()) {
+    if (iconWidth > Skin.IconWidth()) {
         if (rtl)
-            check.Left = check.Right - I.Width();
+            check.Left = check.Right - iconWidth;
         else
-            check.Right = check.Left + I.Width();
+            check.Right = check.Left + iconWidth;
     }
     if (bar) check.Top -= 1;
 
@@ -207,10 +224,10 @@ void DrawMenuItem(TFlatSkin& Skin, TMenuItem* Item, TCanvas& ACanvas, bool Selec
     if (rtl) {
         left = R.Left;
         right = R.Right - side;
-        if (R.Right - I.Width() < right) right = R.Right - I.Width() - 8;
+        if (R.Right - iconWidth < right) right = R.Right - iconWidth - 8;
     } else {
         left = R.Left + side;
-        if (R.Left + I.Width() > left) left = R.Left + I.Width() + 4;
+        if (R.Left + iconWidth > left) left = R.Left + iconWidth + 4;
         right = R.Right;
     }
     TRect textRect(left, R.Top, right, R.Bottom);
@@ -275,7 +292,7 @@ void DrawMenuItem(TFlatSkin& Skin, TMenuItem* Item, TCanvas& ACanvas, bool Selec
         DrawCheckMarkBox(Skin, Item, Selected, check, c, hasIcon, Item->Enabled());
     if (hasIcon)
         DrawMenuItemIcon(Skin, Item, c, rtl, bar, Item->Checked(), Item->Enabled(), false,
-                         Selected || highlighted, iconRect, &I);
+                         Selected || highlighted, iconRect, icon);
 
     if (separator) {
         int x1 = rtl ? textRect.Left : textRect.Left + 7;
@@ -297,7 +314,7 @@ void DrawMenuItem(TFlatSkin& Skin, TMenuItem* Item, TCanvas& ACanvas, bool Selec
                          Item->Enabled(), Selected, textRect, c, ShortCutToText(Item->ShortCut()));
     }
 
-    BitBlt(ACanvas.Handle(), destX, A.Top, B.Width(), B.Height(), c.Handle(), 0, 0, SRCCOPY);
+    BitBlt(ACanvas.Handle(), destX, A.Top, bw, ah, c.Handle(), 0, 0, SRCCOPY);
 
     // ask for the flat border of the popup window, once per menu
     if (!bar && Skin.FlatMenu() && !Skin.InState(csDesigning)) {

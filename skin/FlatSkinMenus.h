@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 #include "FlatSkin.h"
@@ -11,6 +12,7 @@
 class TMenuItem;
 class TMainMenu;
 class TToolButton;
+class TCustomImageList;
 
 // Caption and short-cut text of a menu item, tool button or button. Format: DT_ flags. A
 // disabled tool button's caption is drawn through a bitmap filled with the canvas's brush.
@@ -44,6 +46,19 @@ void FillIconColumnGradient(TFlatSkin& Skin, TCanvas& ACanvas, TRect R, bool Rig
 // Window procedure put on popup-menu windows that have a flat border; the window's previous
 // procedure waits in its user data slot (GWLP_USERDATA) until the window hides or goes.
 LRESULT CALLBACK PopupMenuWndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
+
+// Scratch bitmaps of the drawing routines, kept between calls: making a bitmap costs far more
+// than drawing an item. ItemScratch is at least w x h (only the top-left part is meant); an
+// IconScratch is exactly w x h and white, as a new bitmap is. GUI thread only.
+TBitmap& ItemScratch(int w, int h);
+TBitmap& IconScratch(int w, int h);
+// The image of a list as an icon bitmap: the list's size, white where the image is transparent
+// (drawn once per image with ImageList_DrawEx, then copied).
+TBitmap& ImageListIcon(TCustomImageList* List, int Index);
+
+// The 32-bit pixels of the DIB section selected into a memory context, row 0 first (Stride in
+// pixels, negative for bottom-up pictures), or null for anything else. GdiFlush before use.
+uint32_t* Pixels32(HDC MemoryDC, int& Stride, int* Width = nullptr, int* Height = nullptr);
 
 // One-pixel frame of a hot tool button (two for a drop-down button).
 void DrawHotFrame(TFlatSkin& Skin, TCanvas& ACanvas, TToolButton* Button, TRect B);

@@ -102,12 +102,7 @@ void TFlatSkin::ToolBarCustomDrawButton(TToolBar* Sender, TToolButton* Button, U
         list = Sender->Images();
     int imageWidth = 0;
     if (list) {
-        TBitmap bmp;
-        bmp.SetSize(list->Width(), list->Height());
-        bmp.Canvas().Brush().SetColor(bmp.Canvas().Pixels(0, bmp.Height() - 1));
-        bmp.Canvas().FillRect(TRect(0, 0, bmp.Width(), bmp.Height()));
-        ImageList_DrawEx(list->Handle(), index, bmp.Canvas().Handle(), 0, 0, 0, 0, 0x1FFFFFFF,
-                         0x1FFFFFFF, ILD_TRANSPARENT);
+        TBitmap& bmp = ImageListIcon(list, index);
         imageWidth = bmp.Width();
         if (Button->Style() == tbsDropDown) R.Right -= 12;
         if (Sender->List()) {

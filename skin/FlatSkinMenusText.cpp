@@ -1,7 +1,12 @@
 // Text, icon and selection drawing shared by menu items, tool buttons and button painters.
 #include <algorithm>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <tuple>
 
 #include "FlatSkinMenus.h"
+#include "ImgList.h"
 #include "Menus.h"
 #include "ToolWin.h"
 
@@ -18,7 +23,117 @@ void DrawTextTransparent(TCanvas& c, const std::string& text, TRect r, UINT form
     DrawTextExW(c.Handle(), w.data(), static_cast<int>(w.size()), &rc, format, nullptr);
 }
 
+// Draws the bitmap at x, y leaving out the colour of its bottom-left pixel. Icon-sized pictures
+// are merged in memory: the system's transparent copy costs far more than the icon itself.
+void DrawTransparent(TCanvas& ACanvas, int x, int y, TBitmap& b)
+{
+    const int w = b.Width(), h = b.Height();
+    HDC dst = ACanvas.Handle();
+    static TBitmap under;
+    if (under.Width() < w || under.Height() < h) under.SetSize(std::max(under.Width(), w), std::max(under.Height(), h));
+    GdiFlush();
+    int ss = 0, us = 0;
+    uint32_t* src = Pixels32(b.Canvas().Handle(), ss);
+    uint32_t* mix = Pixels32(under.Canvas().Handle(), us);
+    if (!src || !mix) {
+        const COLORREF clear = GetPixel(b.Canvas().Handle(), 0, h - 1);
+        for (int row = 0; row < h; ++row)
+            for (int col = 0; col < w; ++col) {
+                COLORREF p = GetPixel(b.Canvas().Handle(), col, row);
+                if (p != clear) SetPixelV(dst, x + col, y + row, p);
+            }
+        return;
+    }
+    BitBlt(under.Canvas().Handle(), 0, 0, w, h, dst, x, y, SRCCOPY);
+    GdiFlush();
+    const uint32_t clear = src[(h - 1) * ss] & 0xFFFFFF;
+    for (int row = 0; row < h; ++row)
+        for (int col = 0; col < w; ++col) {
+            uint32_t p = src[row * ss + col] & 0xFFFFFF;
+            if (p != clear) mix[row * us + col] = p;
+        }
+    BitBlt(dst, x, y, w, h, under.Canvas().Handle(), 0, 0, SRCCOPY);
+}
+
 }  // namespace
+
+uint32_t* Pixels32(HDC dc, int& stride, int* width, int* height)
+{
+    HBITMAP b = dc ? static_cast<HBITMAP>(GetCurrentObject(dc, OBJ_BITMAP)) : nullptr;
+    DIBSECTION ds{};
+    if (!b || GetObjectW(b, sizeof ds, &ds) != sizeof ds || !ds.dsBm.bmBits || ds.dsBmih.biBitCount != 32)
+        return nullptr;
+    const int w = ds.dsBm.bmWidth, h = std::abs(ds.dsBm.bmHeight);
+    if (w <= 0 || h <= 0) return nullptr;
+    auto* bits = static_cast<uint32_t*>(ds.dsBm.bmBits);
+    const int rowWords = ds.dsBm.bmWidthBytes / 4;
+    // which way the rows run: the reported height does not always tell, the pixels do
+    COLORREF kept = GetPixel(dc, 0, 0);
+    SetPixelV(dc, 0, 0, RGB(1, 2, 3));
+    GdiFlush();
+    bool topDown = (bits[0] & 0xFFFFFF) == 0x010203;
+    bool bottomUp = !topDown && (bits[static_cast<size_t>(h - 1) * rowWords] & 0xFFFFFF) == 0x010203;
+    SetPixelV(dc, 0, 0, kept);
+    GdiFlush();
+    if (!topDown && !bottomUp) return nullptr;
+    if (width) *width = w;
+    if (height) *height = h;
+    stride = topDown ? rowWords : -rowWords;
+    return topDown ? bits : bits + static_cast<size_t>(h - 1) * rowWords;
+}
+
+TBitmap& ItemScratch(int w, int h)
+{
+    static TBitmap b;
+    if (b.Width() < w || b.Height() < h) b.SetSize(std::max(b.Width(), w), std::max(b.Height(), h));
+    return b;
+}
+
+TBitmap& IconScratch(int w, int h)
+{
+    static std::map<std::pair<int, int>, std::unique_ptr<TBitmap>> cache;
+    auto& slot = cache[{w, h}];
+    if (!slot) {
+        slot = std::make_unique<TBitmap>();
+        slot->SetSize(w, h);
+    }
+    TCanvas& c = slot->Canvas();
+    c.Brush().SetStyle(bsSolid);
+    c.Brush().SetColor(clWhite);
+    c.FillRect(TRect(0, 0, w, h));
+    slot->SetTransparent(false);
+    slot->SetTransparentColor(clDefault);
+    return *slot;
+}
+
+TBitmap& ImageListIcon(TCustomImageList* List, int Index)
+{
+    struct Key {
+        unsigned id, stamp;
+        int index;
+        bool operator<(const Key& o) const
+        {
+            return std::tie(id, stamp, index) < std::tie(o.id, o.stamp, o.index);
+        }
+    };
+    static std::map<Key, std::unique_ptr<TBitmap>> drawn;
+    const int w = List->Width(), h = List->Height();
+    Key key{List->Id(), List->ChangeStamp(), Index};
+    auto it = drawn.find(key);
+    if (it == drawn.end()) {
+        if (drawn.size() > 256) drawn.clear();
+        auto b = std::make_unique<TBitmap>();
+        b->SetSize(w, h);  // white, as the scratch copy starts
+        b->Canvas().Brush().SetColor(b->Canvas().Pixels(0, h - 1));
+        b->Canvas().FillRect(TRect(0, 0, w, h));
+        ImageList_DrawEx(List->Handle(), Index, b->Canvas().Handle(), 0, 0, 0, 0, 0x1FFFFFFF,
+                         0x1FFFFFFF, ILD_TRANSPARENT);
+        it = drawn.emplace(key, std::move(b)).first;
+    }
+    TBitmap& I = IconScratch(w, h);
+    BitBlt(I.Canvas().Handle(), 0, 0, w, h, it->second->Canvas().Handle(), 0, 0, SRCCOPY);
+    return I;
+}
 
 TColor TextColorForBackground(TFlatSkin& Skin, TCanvas&, TColor Background)
 {
@@ -43,8 +158,7 @@ void DrawMenuItemText(TFlatSkin& Skin, TComponent* AComponent, const std::string
             // drawn off-screen on the canvas's own background, then copied in one block
             TR.Top += (TR.Height() - ACanvas.TextHeight("W")) / 2;
             if (TR.Width() <= 0 || TR.Height() <= 0) return;
-            TBitmap b;
-            b.SetSize(TR.Width(), TR.Height());
+            TBitmap& b = ItemScratch(TR.Width(), TR.Height());
             b.Canvas().Brush().SetColor(ACanvas.Brush().Color());
             b.Canvas().FillRect(TRect(0, 0, TR.Width(), TR.Height()));
             b.Canvas().Font().Assign(AFont);
@@ -119,9 +233,7 @@ void DrawMenuItemIcon(TFlatSkin& Skin, TComponent* AComponent, TCanvas& ACanvas,
                           : Skin.SelectFillColor;
         DrawImageShadow(*ABitmap, ACanvas, x + 2, y + 2, ShadeColor(&ACanvas, base, 50));
     }
-    ABitmap->SetTransparentColor(clDefault);
-    ABitmap->SetTransparent(true);
-    ACanvas.Draw(x, y, *ABitmap);
+    DrawTransparent(ACanvas, x, y, *ABitmap);
 }
 
 void DrawMenuBarSelection(TFlatSkin& Skin, TComponent* AComponent, TCanvas& ACanvas,

@@ -104,6 +104,11 @@ TEST_F(OnForm, UpDownShowsItsPositionInTheEditAndStepsFromWhatIsTyped)
     EXPECT_EQ(e->Text(), "9");
     EXPECT_EQ(ud->Position(), 9);
     EXPECT_EQ(clicks, 1);
+    // the edit makes a new window for a new look: the arrows go on writing into it
+    e->SetCtl3D(false);
+    SendMessageW(ud->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 2));
+    SendMessageW(ud->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(5, 2));
+    EXPECT_EQ(e->Text(), "10");
     // at the top without wrap it stays; with wrap it goes round
     ud->SetPosition(255);
     ud->ClickButton(btNext);

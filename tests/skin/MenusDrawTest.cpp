@@ -149,6 +149,7 @@ TEST_F(SkinFixture, PopupItemPixels)
         const char* caption;
         bool selected, enabled, checked, radio, withIcon, rtl;
         std::vector<std::pair<TPoint, TColor>> pixels;
+        bool ownBitmap = false, gradient = false;
     };
     const TColor back = Skin->ItemBackColor, column = Skin->IconColumnColor;
     const TColor fill = Skin->SelectFillColor, frame = Skin->SelectFrameColor;
@@ -188,6 +189,15 @@ TEST_F(SkinFixture, PopupItemPixels)
         {"right to left", "Пункт", false, true, false, false, false, true,
          {{{A.Right - 1, mid}, column}, {{A.Right - 24, mid}, column}, {{A.Right - 25, mid}, back},
           {{A.Left - 3, mid}, back}}},
+        {"own bitmap, its bottom-left colour left out", "Своя", true, true, false, false, false, false,
+         {{{iconX - 1 + 8, iconY - 1 + 8}, clRed}, {{iconX - 1 + 1, iconY - 1 + 1}, fill}}, true},
+        {"gradient: one step, then three in the icon column", "Пункт", false, true, false, false, false, false,
+         {{{icon, A.Top + 20}, LightenColor(nullptr, column, 1)},
+          {{icon + 1, A.Top + 20}, LightenColor(nullptr, column, 4)},
+          {{icon + 28, A.Top + 20}, LightenColor(nullptr, column, 1 + 3 * 28)},
+          {{icon + 29, A.Top + 20}, LightenColor(nullptr, column, 1 + 3 * 28 + 1)},
+          {{A.Right - 1, A.Top + 20}, LightenColor(nullptr, column, 96)}},
+         false, true},
     };
     for (const Case& k : cases) {
         auto* item = Add(Popup, k.caption);
@@ -195,13 +205,34 @@ TEST_F(SkinFixture, PopupItemPixels)
         item->SetChecked(k.checked);
         item->SetRadioItem(k.radio);
         item->SetImageIndex(k.withIcon ? 0 : -1);
+        if (k.ownBitmap) Picture(item->Bitmap(), 16, 16, clLime, clRed);
         Popup->SetBiDiMode(k.rtl ? bdRightToLeft : bdLeftToRight);
+        Skin->SetGradient(k.gradient);
         Clear();
         DrawMenuItem(*Skin, item, Dest.Canvas(), k.selected, A);
         for (auto& [p, want] : k.pixels)
             EXPECT_EQ(At(p.X, p.Y), Rgb(want)) << k.what << " at " << p.X << "," << p.Y;
         delete item;
     }
+}
+
+TEST_F(SkinFixture, DefaultItemIsEmbossed)
+{
+    const TRect A(10, 5, 170, 28);
+    auto inked = [&](bool isDefault) {
+        auto* item = Add(Popup, "Выход");
+        item->SetDefault(isDefault);
+        Clear();
+        DrawMenuItem(*Skin, item, Dest.Canvas(), false, A);
+        delete item;
+        int n = 0;
+        for (int y = A.Top; y < A.Bottom; ++y)
+            for (int x = A.Left + 24; x < A.Right; ++x) n += At(x, y) != Rgb(Skin->ItemBackColor);
+        return n;
+    };
+    int plain = inked(false), embossed = inked(true);
+    EXPECT_GT(plain, 0);
+    EXPECT_GT(embossed, plain + plain / 2);  // the shaded copies stand out around the text
 }
 
 TEST_F(SkinFixture, BarItemSelectionShadowSteps)
@@ -305,15 +336,18 @@ TEST_F(SkinFixture, PopupBorderShapesTheWindowUntilItHides)
 namespace {
 HWND gSeen;
 LONG_PTR gSeenProc, gSeenData;
-// Runs inside the menu's own loop: notes the open popup window, then closes the menu.
+int gTicks;
+// Runs inside the menu's own loop: waits (at most 5 s) until the open popup window carries the
+// border procedure, notes what it has, then closes the menu.
 void CALLBACK LookAtOpenMenu(HWND, UINT, UINT_PTR, DWORD)
 {
-    if (HWND m = FindWindowW(L"#32768", nullptr); m && IsWindowVisible(m)) {
+    HWND m = FindWindowW(L"#32768", nullptr);
+    if (m && IsWindowVisible(m)) {
         gSeen = m;
         gSeenProc = GetWindowLongPtrW(m, GWLP_WNDPROC);
         gSeenData = GetWindowLongPtrW(m, GWLP_USERDATA);
     }
-    EndMenu();
+    if (reinterpret_cast<WNDPROC>(gSeenProc) == PopupMenuWndProc || ++gTicks > 50) EndMenu();
 }
 }  // namespace
 
@@ -333,7 +367,8 @@ TEST_F(SkinFixture, RealPopupGetsItsBorderWhileOpen)
     Form->Show();
     gSeen = nullptr;
     gSeenProc = gSeenData = 0;
-    UINT_PTR t = SetTimer(nullptr, 0, 400, LookAtOpenMenu);
+    gTicks = 0;
+    UINT_PTR t = SetTimer(nullptr, 0, 100, LookAtOpenMenu);
     Popup->Popup(120, 120);
     KillTimer(nullptr, t);
     ASSERT_NE(gSeen, nullptr);

@@ -63,7 +63,9 @@ TEST_F(SkinWalk, EachControlKindIsSkinnedOnlyWithItsMember)
                                      : AllSkinControls & ~(SkinControlBit(row.member) | row.alsoBy));
             skin->SetActive(true);
             EXPECT_EQ(SubclassOf(c) != nullptr, on) << row.what << (on ? " with" : " without") << " its member";
-            if (on) EXPECT_EQ(SubclassOf(c)->OwnerMenu, skin) << row.what;
+            if (on) {
+                EXPECT_EQ(SubclassOf(c)->OwnerMenu, skin) << row.what;
+            }
             f->Free();
         }
     // a plain control of another kind (a label, a grid) is never taken

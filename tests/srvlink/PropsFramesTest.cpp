@@ -1,5 +1,6 @@
-// The settings frames: their controls, their props arrays in both directions, the port list
-// read from the registry, and enabling a control with the colour of its text.
+// The settings frames: their controls, their props arrays in both directions (their components
+// included), the port list read from the registry, and enabling a control with the colour of its
+// text.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -9,7 +10,9 @@
 #include <utility>
 #include <vector>
 
+#include "OrlentComTransports.h"
 #include "OrlentControlUtils.h"
+#include "OrlentModbusMaster.h"
 #include "OrlentModbusPropsFrame.h"
 #include "OrlentRSPropsFrame.h"
 #include "SysUtils.h"
@@ -262,4 +265,47 @@ TEST(ControlRoutines, AControlWithoutAFontIsOnlyEnabledOrDisabled)
     EXPECT_EQ(label->Font().Color(), TColor(0x808080));
     SetControlFontColor(label, clBlue);
     EXPECT_EQ(label->Font().Color(), clBlue);
+}
+
+TEST(FramesAndComponents, AFrameShowsItsComponentsArrayAndGivesOneTheComponentTakes)
+{
+    PortRegistry reg({{"\\Device\\Serial0", "COM1"}, {"\\Device\\Serial1", "COM3"}});
+    TRS232Transport t(nullptr);
+    t.SetPort("COM3");
+    t.SetSpeed(cts9600);
+    t.SetFlowControl(fcHardware);
+    t.SetAnswerDelay(700);
+    std::unique_ptr<TBasePropsFrame> f(t.CreatePropsFrame());
+    auto* rs = dynamic_cast<TRSPropsFrame*>(f.get());
+    ASSERT_NE(rs, nullptr);
+    f->SetProps(t.GetProps());
+    EXPECT_EQ(rs->PortCB->Text(), "COM3");
+    EXPECT_EQ(rs->SpeedCB->Text(), "9600");
+    EXPECT_EQ(rs->FlowControlCB->ItemIndex(), 1);
+    EXPECT_EQ(rs->AnswerDelayE->Text(), "700");
+    rs->SpeedCB->SetItemIndex(7);  // the user's changes
+    rs->RetriesE->SetText("4");
+    OleVariant p;
+    f->GetProps(p);
+    t.SetProps(p);
+    EXPECT_EQ(t.Speed(), cts115200);
+    EXPECT_EQ(t.Retries(), 4);
+    EXPECT_EQ(t.Port(), "COM3");
+    EXPECT_EQ(t.FlowControl(), fcHardware);
+
+    TModbusMaster m(nullptr);
+    m.SetDeviceAddress(42);
+    m.SetParity(mpEven);
+    std::unique_ptr<TBasePropsFrame> mf(m.CreatePropsFrame());
+    auto* mb = dynamic_cast<TModbusPropsFrame*>(mf.get());
+    ASSERT_NE(mb, nullptr);
+    mf->SetProps(m.GetProps());
+    EXPECT_EQ(mb->Edit1->Text(), "42");
+    EXPECT_EQ(mb->ParityRG->ItemIndex(), 2);
+    mb->ModeRG->SetItemIndex(1);
+    mf->GetProps(p);
+    m.SetProps(p);
+    EXPECT_EQ(m.Mode(), mmASCII);
+    EXPECT_EQ(m.DeviceAddress(), 42);
+    EXPECT_EQ(m.Parity(), mpEven);
 }

@@ -1,0 +1,29 @@
+// The stand-in server's control class for tests: one text command in, one text reply out.
+// Commands (pid = the client's process id, as it registers with RegisterClient):
+//   reset PID                 forget the faults and the call log of that client
+//   fault PID refuse-register RegisterClient fails
+//   fault PID fail-unregister UnregisterClient fails
+//   fault PID events posted|inside|delay MS   how the client's objects deliver events
+//   fault PID result CODE     every request of the client is answered with CODE, no line traffic
+//   lose PID                  the client's open channels are lost (port closed, state 1 -> 0, id -1)
+//   state PID NEW             the client's transports raise a state event (current, NEW, current id)
+//   event PID DISPID          the client's objects raise an event with another dispatch id
+//   log PID                   the calls of the client's objects, one line each, "\n" between
+//   next no-events|no-default|no-registry|run   for the next object created only (tests that
+//                             use it run alone); run = registered as the running object
+//   last                      id of the last object created ("T3", "M4")
+//   objects                   number of live objects
+// A reply starts with "OK" or "ERR".
+#pragma once
+#include "OrlentSrvIntf.h"
+
+namespace orlent {
+
+inline constexpr GUID CLSID_OrlentSrvControl = {0x20217688, 0xF9FC, 0x4133, {0x8A, 0xF6, 0xB5, 0xE0, 0xF3, 0xCB, 0x19, 0xE6}};
+inline constexpr GUID IID_IOrlentSrvControl = {0xB187086F, 0xE4F0, 0x4F0E, {0xBE, 0xA1, 0x9B, 0xAF, 0x2A, 0x5D, 0xB7, 0xD4}};
+
+struct IOrlentSrvControl : public IDispatch {
+    virtual HRESULT STDMETHODCALLTYPE Command(BSTR Line, BSTR* Reply) = 0;
+};
+
+}  // namespace orlent

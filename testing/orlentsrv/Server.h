@@ -1,0 +1,54 @@
+// Inner parts of the stand-in server: the type library, the objects, the channels and the
+// per-client state that tests steer.
+#pragma once
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "OrlentSrvTest.h"
+
+namespace orlent {
+
+// ---- type library (built with CreateTypeLib2 at registration, loaded at start) ---------------
+HRESULT BuildTypeLib(const std::wstring& path);
+HRESULT LoadServerTypeLib(const std::wstring& path);
+ITypeInfo* ServerTypeInfo(REFGUID guid);  // borrowed; null when the library is not loaded
+
+// ---- process -------------------------------------------------------------------------------
+void ObjectCreated();
+void ObjectDestroyed();
+// Runs f on the server's thread later (posted), or after ms milliseconds.
+void Post(std::function<void()> f, int ms = 0);
+
+// ---- clients: faults and call logs by process id ------------------------------------------
+enum class Delivery { Posted, Inside, Delayed };
+struct ClientState {
+    bool refuseRegister = false;
+    bool failUnregister = false;
+    Delivery delivery = Delivery::Posted;
+    int delayMs = 0;
+    int forcedResult = -1;
+    std::vector<std::string> log;
+};
+ClientState& Client(LONG pid);
+
+// Faults for the next object created.
+struct NextFaults {
+    bool noEvents = false, noDefault = false, noRegistry = false, run = false;
+};
+NextFaults TakeNextFaults();
+void SetNextFault(const std::string& name);
+
+// ---- objects ---------------------------------------------------------------------------------
+HRESULT CreateTransport(REFIID riid, void** out);
+HRESULT CreateMaster(REFIID riid, void** out);
+HRESULT CreateControl(REFIID riid, void** out);
+std::string LastObjectName();
+int LiveObjects();
+
+// Variants as the log shows them: "[ui1 0, str "COM1", i4 500]".
+std::string VariantText(const VARIANT& v);
+
+}  // namespace orlent
