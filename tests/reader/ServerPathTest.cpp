@@ -214,3 +214,19 @@ TEST_F(ServerPathTest, StopDuringTheReadShowsTheAnswerInFlightOnly)
     EXPECT_TRUE(Form->sg->Cells(1, 3).empty());
     EXPECT_TRUE(Form->btnRead->Enabled());
 }
+
+TEST_F(ServerPathTest, AddressEditSetsTheMastersDeviceAddressWhenGood)
+{
+    Start(Archive(), Records);
+    EXPECT_EQ(Form->MBM->Transport(), Form->RS232);
+    EXPECT_EQ(Form->DlgManager1->Master(), Form->MBM);
+    ASSERT_EQ(Form->DlgManager1->TransportCount(), 1);
+    EXPECT_EQ(Form->RS232->Port(), "COM2");
+    EXPECT_EQ(Form->RS232->AnswerDelay(), 500);
+    EXPECT_FALSE(Form->RS232->LiveChannel());
+    Form->EdtAddr->SetText("7");
+    EXPECT_EQ(Form->MBM->DeviceAddress(), 7);
+    Form->EdtAddr->SetText("7x");
+    EXPECT_EQ(Form->MBM->DeviceAddress(), 7);
+    EXPECT_EQ(Form->FAddr, 1);
+}
