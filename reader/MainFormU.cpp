@@ -248,6 +248,27 @@ void TForm1::CreateLayout()
     BtnDisconnect = button(Panel3, "BtnDisconnect", "Отключиться (srv)", 584, 8, 89, 25);
     BtnDisconnect->SetVisible(false);
     BtnDisconnect->SetEnabled(false);
+    btnConnect->OnClick = bind(&TForm1::btnConnectClick);
+    btnRead->OnClick = bind(&TForm1::btnReadClick);
+    BtnDisconnect->OnClick = bind(&TForm1::BtnDisconnectClick2);
+
+    // The server path's components, streamed in this order: transport, dialog link, master;
+    // references between them are set once all exist.
+    RS232 = new TRS232Transport(this);
+    RS232->SetName("RS232");
+    RS232->SetDisplayName("RS232");
+    RS232->SetPort("COM2");
+    RS232->SetAnswerDelay(500);
+    RS232->OnChangeConnected = [this](TObject* s, bool on) { RS232ChangeConnected(s, on); };
+    DlgManager1 = new TDlgManager(this);
+    DlgManager1->SetName("DlgManager1");
+    MBM = new TModbusMaster(this);
+    MBM->SetName("MBM");
+    MBM->SetQueryType(qtNormal);
+    MBM->OnExchange = [this](TObject* s, int q, int a, int f, OleVariant v, int r) { MBMExchange(s, q, a, f, v, r); };
+    RS232->SetDlgManager(DlgManager1);
+    DlgManager1->SetMaster(MBM);
+    MBM->SetTransport(RS232);
 
     Panel2 = new TPanel(this);
     Panel2->SetName("Panel2");
@@ -470,6 +491,7 @@ void TForm1::EdtAddrChange(TObject*)
     if (TryStrToInt(EdtAddr->Text(), a)) {
         FAddr = a;
         EdtAddr->Font().SetColor(clBlack);
+        if (MBM) MBM->SetDeviceAddress(FAddr);
     } else {
         FAddr = 1;
         EdtAddr->Font().SetColor(clRed);

@@ -12,6 +12,8 @@
 //   MainFormExport.cpp   BtnExcelClick
 //   MainFormParams.cpp   the parameter editor: FillTypeGrid, ClearParams, btnSaveClick,
 //                        btnLoadClick, btnAddRecClick, btnDelRecClick, sgTypeKeyPress
+//   MainFormServer.cpp   the read through the automation server: btnConnectClick, btnReadClick,
+//                        BtnDisconnectClick2, RS232ChangeConnected, MBMExchange, WMRecordReady
 //
 // Controls and state are public so that tests and every part of the window can reach them.
 #pragma once
@@ -29,6 +31,8 @@
 #include "ExtCtrls.h"
 #include "FlatSkin.h"
 #include "Forms.h"
+#include "OrlentComTransports.h"
+#include "OrlentModbusMaster.h"
 #include "Grids.h"
 #include "IniFiles.h"
 #include "StdCtrls.h"
@@ -116,6 +120,10 @@ public:
     TSaveDialog* sd = nullptr;
     TSaveDialog* SDs = nullptr;
     TFlatSkin* FlatSkin1 = nullptr;
+    // The server path's components.
+    TRS232Transport* RS232 = nullptr;
+    TDlgManager* DlgManager1 = nullptr;
+    TModbusMaster* MBM = nullptr;
 
     // ---- state ----
     int32_t FAddr = 1;
@@ -199,6 +207,20 @@ public:
     void btnAddRecClick(TObject* Sender);
     void btnDelRecClick(TObject* Sender);
     void sgTypeKeyPress(TObject* Sender, char& Key);
+
+    // ---- MainFormServer.cpp ----
+    // The window message by which each server answer leads to the next request.
+    static constexpr UINT WM_RECORDREADY = WM_USER + 1;
+    // Record answers carry the ids 1..999 (id 1000 is the count): at most this many records.
+    static constexpr int32_t MaxServerRecords = 999;
+    void btnConnectClick(TObject* Sender);
+    void btnReadClick(TObject* Sender);
+    void BtnDisconnectClick2(TObject* Sender);
+    void RS232ChangeConnected(TObject* ASender, bool AConnected);
+    void MBMExchange(TObject* Sender, int QID, int MBAddr, int FunNumber, OleVariant Value, int Result);
+    void WMRecordReady(TMessage& Message);
+    void FinishServerRead();
+    void WndProc(TMessage& Message) override;
 
 private:
     // Builds the controls and components with their stored settings and bindings.

@@ -96,7 +96,7 @@ inline void PumpOnce()
 }
 
 // Processes messages (server events arrive that way) until done() holds or the time is up.
-inline bool PumpUntil(const std::function<bool()>& done, DWORD ms = 10000)
+inline bool PumpUntil(const std::function<bool()>& done, DWORD ms = 30000)
 {
     DWORD t0 = GetTickCount();
     for (;;) {
