@@ -26,6 +26,7 @@
 #include "ComCtrls.h"
 #include "Dialogs.h"
 #include "DevInfo.h"
+#include "DeviceFile.h"
 #include "ExtCtrls.h"
 #include "Forms.h"
 #include "Grids.h"
@@ -54,8 +55,6 @@ public:
     using Exception::Exception;
     const char* ClassName() const override { return "ELinkError"; }
 };
-
-constexpr int MaxParamSection = 2000;
 
 class TForm1 : public TForm {
 public:
