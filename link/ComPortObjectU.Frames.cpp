@@ -159,6 +159,21 @@ int JudgeReply(const TArrayByte& Buf)
     return LinkBadCrc;
 }
 
+bool AddReplyBytes(TArrayByte& Buf, const uint8_t* Bytes, int Count)
+{
+    if (Buf.size() < MaxReplyBytes + 1) Buf.resize(MaxReplyBytes + 1, 0);
+    int count = Buf[0];
+    bool whole = true;
+    for (int i = 0; i < Count; ++i) {
+        if (count < MaxReplyBytes) Buf[++count] = Bytes[i];
+        else whole = false;
+    }
+    Buf[0] = static_cast<uint8_t>(count);
+    return whole;
+}
+
+int ReplyStatus(const TArrayByte& Buf, bool Broken) { return Broken ? LinkBadCrc : JudgeReply(Buf); }
+
 std::string SlaveIdName(const TArrayByte& Buf, int MaxLen)
 {
     MaxLen = std::clamp(MaxLen, 0, 255);

@@ -96,7 +96,6 @@ void TComPortObject::ReceiveReply(TArrayByte& ABuf)
         return;
     }
     ABuf.assign(256, 0);
-    int count = 0;
     while (Port->BytesAvailable() == 0) {
         if (AnswerDelay < 0 || GetTickCount() - t0 >= static_cast<DWORD>(AnswerDelay)) break;
         Sleep(1);
@@ -121,12 +120,8 @@ void TComPortObject::ReceiveReply(TArrayByte& ABuf)
         // drained so that its tail is not taken for the start of the next reply.
         uint8_t chunk[256];
         int32_t got = Port->ReadBlock(chunk, std::min<int32_t>(waiting, sizeof chunk));
-        for (int32_t i = 0; i < got; ++i) {
-            if (count < MaxReplyBytes) ABuf[++count] = chunk[i];
-            else FReplyBroken = true;
-        }
+        if (!AddReplyBytes(ABuf, chunk, got)) FReplyBroken = true;
     }
-    ABuf[0] = static_cast<uint8_t>(count);
 }
 
 int TComPortObject::SendWithDirection(const TArrayByte& Frame)
@@ -153,7 +148,7 @@ int TComPortObject::Transaction(TArrayByte& ABuf, int Len)
             return LinkNoReply;
         }
         ReceiveReply(ABuf);
-        status = FReplyBroken ? LinkBadCrc : JudgeReply(ABuf);
+        status = ReplyStatus(ABuf, FReplyBroken);
         if (status == LinkOk) break;
     }
     return status;

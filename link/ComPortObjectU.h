@@ -40,6 +40,11 @@ TArrayByte AnyFunctionFrame(int Addr, int Func, int Len, const uint8_t* Data);
 // A received reply as the link object keeps it: Buf[0] = n, the reply in Buf[1..n].
 // 0 when its CRC is good, 16 when it has fewer than 4 bytes, 2 otherwise.
 int JudgeReply(const TArrayByte& Buf);
+// Adds bytes read from the line to a reception in Buf (256 bytes, Buf[0] the count so far).
+// Bytes past MaxReplyBytes are dropped; false when any was.
+bool AddReplyBytes(TArrayByte& Buf, const uint8_t* Bytes, int Count);
+// The status of a reception: a cut reply (broken) never passes, whatever its CRC.
+int ReplyStatus(const TArrayByte& Buf, bool Broken);
 // Reply parsers; each touches the caller's buffer only on success.
 std::string SlaveIdName(const TArrayByte& Buf, int MaxLen);
 int TakeReadReply(const TArrayByte& Buf, int Count, int ValueType, uint8_t* Data);

@@ -1,5 +1,6 @@
 // The parameter-list editor of the "Типы записей" page and its ".jcfg" files.
 #include "MainFormU.h"
+#include "DeviceFile.h"
 #include "MyFileUtils.h"
 
 namespace {
@@ -101,19 +102,7 @@ void TForm1::btnLoadClick(TObject*)
     if (!sd->Execute()) return;
     ClearParams();
     TIniFile ini(sd->FileName());
-    // A first parameter without a type takes the default type of the device descriptions.
-    int32_t valType = 18;
-    for (int64_t k = 0;; ++k) {
-        const std::string section = "s" + IntToStr(k);
-        const int32_t id = ini.ReadInteger(section, "addr", -1);
-        if (id == -1) break;
-        valType = ini.ReadInteger(section, "type", valType);
-        auto p = std::make_unique<TRecType>();
-        p->ID = id;
-        p->ValType = valType;
-        p->Name = ini.ReadString(section, "name", "");
-        FDevice->Params.push_back(std::move(p));
-    }
+    FDevice->Params = ReadParamList(ini);
     FillTypeGrid();
 }
 

@@ -201,7 +201,7 @@ void TForm1::btnRead2Click(TObject*)
                 CheckLinkFailure(r);
                 sg->SetRowCount(k + 2);
                 const int row = k + 1;
-                if (r != 0) {
+                if (r != 0 || !RecordIsWhole(buf, kind, arch().ArchStandart)) {
                     sg->SetCells(0, row, IntToStr(kind == TArchiveKind::TextJournal ? k : FStart + k));
                     sg->SetCells(1, row, "Ошибка");
                 } else if (numeric) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "DeviceFile.h"
 #include "MyFileUtils.h"
 #include "Registry.h"
 #include "SysUtils.h"
@@ -10,13 +11,6 @@
 TForm1* Form1 = nullptr;
 
 namespace {
-// A device description that cannot be used; the message names the file and the section.
-class EDeviceFormatError : public Exception {
-public:
-    using Exception::Exception;
-    const char* ClassName() const override { return "EDeviceFormatError"; }
-};
-
 std::string ProgramFileName()
 {
     char buf[MAX_PATH + 1];
@@ -24,48 +18,6 @@ std::string ProgramFileName()
     return std::string(buf, n);
 }
 
-// Splits a code-text list at ";" the way the platform's delimited text does: blanks (codes 1 to
-// 32) separate entries, an entry may be quoted with doubled quotes inside, and a ";" at the very
-// end adds an empty entry.
-std::vector<std::string> SplitDelimited(const std::string& text)
-{
-    std::vector<std::string> out;
-    auto at = [&](size_t i) -> unsigned char { return i < text.size() ? text[i] : 0; };
-    auto blank = [](unsigned char c) { return c >= 1 && c <= ' '; };
-    size_t p = 0;
-    while (blank(at(p))) ++p;
-    while (at(p) != 0) {
-        std::string s;
-        if (at(p) == '"') {
-            ++p;
-            while (at(p) != 0) {
-                if (at(p) == '"') {
-                    if (at(p + 1) == '"') {
-                        s += '"';
-                        p += 2;
-                        continue;
-                    }
-                    ++p;
-                    break;
-                }
-                s += static_cast<char>(at(p++));
-            }
-        } else {
-            size_t b = p;
-            while (at(p) > ' ' && at(p) != ';') ++p;
-            s = text.substr(b, p - b);
-        }
-        out.push_back(s);
-        while (blank(at(p))) ++p;
-        if (at(p) == ';') {
-            if (at(p + 1) == 0) out.push_back(std::string());
-            do
-                ++p;
-            while (blank(at(p)));
-        }
-    }
-    return out;
-}
 }  // namespace
 
 TForm1::TForm1(TComponent* AOwner, std::string settingsDir)
@@ -550,85 +502,26 @@ void TForm1::FillPortList()
 void TForm1::AddParam(std::vector<std::unique_ptr<TRecType>>& list, int32_t id,
                       const std::string& name, int32_t valType)
 {
-    auto r = std::make_unique<TRecType>();
-    r->ID = id;
-    r->Name = name;
-    r->ValType = valType;
-    list.push_back(std::move(r));
+    ::AddParam(list, id, name, valType);
 }
 
 void TForm1::AddListParam(std::vector<std::unique_ptr<TRecType>>& list, int32_t id,
                           const std::string& name, const std::string& listText)
 {
-    std::string text = listText;
-    // Blanks inside the texts must survive the splitting.
-    std::replace(text.begin(), text.end(), ' ', '\xA0');
-    auto values = std::make_unique<std::vector<TValueStr>>();
-    for (const std::string& entry : SplitDelimited(text)) {
-        size_t eq = entry.find('=');
-        if (eq == std::string::npos) continue;
-        TValueStr v;
-        v.Code = StrToInt(entry.substr(0, eq));
-        v.Text = entry.substr(eq + 1);
-        values->push_back(std::move(v));
-    }
-    auto r = std::make_unique<TRecType>();
-    r->ID = id;
-    r->Name = name;
-    r->ValType = 256;
-    r->Values = std::move(values);
-    list.push_back(std::move(r));
+    ::AddListParam(list, id, name, listText);
 }
 
 void TForm1::LoadDevice(TDevInfo& dev, const std::string& fileName)
 {
     TIniFile f(fileName);
-    const std::string S = "settings";
-    dev.name = f.ReadString(S, "name", "прибор");
-    cbxDev->Items().Add(dev.name);
-    dev.archtypecount = f.ReadInteger(S, "archtypecount", 0);
-    if (dev.archtypecount > MaxArchives) {
-        ShowMessage(Format("Файл %s описывает архивов: %d. Загружены первые %d.", fileName.c_str(),
-                           dev.archtypecount, MaxArchives));
-        dev.archtypecount = MaxArchives;
-    }
-    for (int j = 1; j <= dev.archtypecount; ++j) {
-        TJournalInfo& a = dev.Archive(j);
-        std::string n = IntToStr(j);
-        a.ArchCountRec = f.ReadInteger(S, "ArchCountRec" + n, -1);
-        a.archnum = f.ReadInteger(S, "archnum" + n, -1);
-        a.ArchReg = f.ReadInteger(S, "ArchReg" + n, -1);
-        a.ArchName = f.ReadString(S, "ArchName" + n, "???");
-        a.ArchAbsTime = f.ReadInteger(S, "StartTime" + n, 0) == 1970;
-        a.ArchCycle = f.ReadBool(S, "ArchCycle" + n, false);
-        a.ArchIsWorkTime = f.ReadBool(S, "ArchIsWorkTime" + n, false);
-        a.ArchRegOverFlow = f.ReadInteger(S, "ArchRegOverFlow" + n, 0);
-        a.ArchStandart = static_cast<uint8_t>(f.ReadInteger(S, "ArchStandart" + n, 0));
-    }
-    dev.Params.clear();
-    for (int k = 0; k <= MaxParamSection; ++k) {
-        std::string sec = IntToStr(k).insert(0, 1, 's');
-        int32_t id = f.ReadInteger(sec, "ID", -1);
-        OutputDebugStringA(IntToStr(k).c_str());
-        if (id == -1) break;
-        std::string name = f.ReadString(sec, "name", "???");
-        std::string type = f.ReadString(sec, "type", "18");
-        int32_t code;
-        if (TryStrToInt(type, code)) {
-            AddParam(dev.Params, id, name, code);
-        } else {
-            try {
-                AddListParam(dev.Params, id, name, type);
-            } catch (const EConvertError& e) {
-                throw EDeviceFormatError(Format("Ошибка в файле %s, секция [%s]: %s",
-                                                fileName.c_str(), sec.c_str(), e.Message().c_str()));
-            }
-        }
-    }
-    dev.veraa = f.ReadInteger(S, "veraa", 0);
-    dev.verbb = f.ReadInteger(S, "verbb", 0);
-    dev.vercc = f.ReadInteger(S, "vercc", 0);
-    dev.verdd = f.ReadInteger(S, "verdd", 0);
+    TDeviceReadHooks hooks;
+    hooks.OnName = [this](const std::string& name) { cbxDev->Items().Add(name); };
+    hooks.OnTooManyArchives = [&fileName](int32_t count) {
+        ShowMessage(Format("Файл %s описывает архивов: %d. Загружены первые %d.", fileName.c_str(), count,
+                           MaxArchives));
+    };
+    hooks.OnSection = [](int k) { OutputDebugStringA(IntToStr(k).c_str()); };
+    ReadDeviceDescription(f, fileName, dev, hooks);
 }
 
 void TForm1::LoadSettings()

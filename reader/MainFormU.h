@@ -28,6 +28,7 @@
 #include "ComCtrls.h"
 #include "Dialogs.h"
 #include "DevInfo.h"
+#include "DeviceFile.h"
 #include "ExtCtrls.h"
 #include "FlatSkin.h"
 #include "Forms.h"
@@ -59,8 +60,6 @@ public:
     using Exception::Exception;
     const char* ClassName() const override { return "ELinkError"; }
 };
-
-constexpr int MaxParamSection = 2000;
 
 class TForm1 : public TForm {
 public:

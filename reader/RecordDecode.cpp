@@ -60,6 +60,25 @@ void BuildRecordRequest(uint8_t* buf, uint8_t archiveByte, int32_t index)
     buf[6] = static_cast<uint8_t>(index & 0xFF);
 }
 
+bool RecordIsWhole(const uint8_t* buf, TArchiveKind kind, uint8_t layout)
+{
+    int needed = 0;  // data bytes after the count byte
+    switch (kind) {
+    case TArchiveKind::Numeric:
+        needed = layout == 2 ? 12 : 10;
+        break;
+    case TArchiveKind::OldNew:
+        needed = 14;
+        break;
+    case TArchiveKind::ModeLog:
+        needed = 6;
+        break;
+    default:
+        break;
+    }
+    return buf[1] >= needed;
+}
+
 uint16_t GetWordBE(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
 
 uint32_t GetLongBE(const uint8_t* p)

@@ -27,6 +27,10 @@ int32_t RecordIndex(TArchiveKind kind, const TJournalInfo& arch, int32_t start, 
 // so that a short reply never shows bytes of an earlier one.
 void BuildRecordRequest(uint8_t* buf, uint8_t archiveByte, int32_t index);
 
+// True when the record in buf (its count in buf[1]) holds every field its kind decodes: a
+// shorter record would show the bytes after it (the request's, or zeros) as its values.
+bool RecordIsWhole(const uint8_t* buf, TArchiveKind kind, uint8_t layout);
+
 uint16_t GetWordBE(const uint8_t* p);
 uint32_t GetLongBE(const uint8_t* p);
 

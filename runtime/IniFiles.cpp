@@ -42,9 +42,7 @@ std::string TIniFile::ReadString(const std::string& section, const std::string& 
 
 int32_t TIniFile::ReadInteger(const std::string& section, const std::string& ident, int32_t def) const
 {
-    std::string s = ReadString(section, ident, "");
-    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) s.replace(0, 2, 1, '$');
-    return StrToIntDef(s, def);
+    return IniTextToInt(ReadString(section, ident, ""), def);
 }
 
 bool TIniFile::ReadBool(const std::string& section, const std::string& ident, bool def) const

@@ -12,6 +12,14 @@ public:
     const char* ClassName() const override { return "EIniFileException"; }
 };
 
+// An integer key's text as the ini-file class reads it: decimal, or hexadecimal with "0x" or
+// "$"; any other text gives def.
+inline int32_t IniTextToInt(std::string s, int32_t def)
+{
+    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) s.replace(0, 2, 1, '$');
+    return StrToIntDef(s, def);
+}
+
 class TIniFile {
 public:
     explicit TIniFile(std::string fileName) : FFileName(std::move(fileName)) {}

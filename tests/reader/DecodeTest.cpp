@@ -302,6 +302,27 @@ TEST(DecodeLayout, TextJournalCountBeyondTheBufferIsCut)
     EXPECT_EQ(e.Value.size(), static_cast<size_t>(MaxRecordData - 19 - 1));
 }
 
+TEST(DecodeLayout, RecordsShorterThanTheirLayoutAreNotWhole)
+{
+    // Kind, layout, data bytes: the shortest whole record, and one byte less.
+    const struct {
+        TArchiveKind Kind;
+        uint8_t Layout;
+        int Needed;
+    } cases[] = {
+        {TArchiveKind::Numeric, 0, 10}, {TArchiveKind::Numeric, 2, 12}, {TArchiveKind::OldNew, 3, 14},
+        {TArchiveKind::ModeLog, 1, 6},  {TArchiveKind::TextJournal, 1, 0},
+    };
+    for (const auto& c : cases) {
+        std::vector<uint8_t> b(RecordBufferSize, 0);
+        b[1] = static_cast<uint8_t>(c.Needed);
+        EXPECT_TRUE(RecordIsWhole(b.data(), c.Kind, c.Layout)) << c.Needed;
+        if (c.Needed == 0) continue;
+        b[1] = static_cast<uint8_t>(c.Needed - 1);
+        EXPECT_FALSE(RecordIsWhole(b.data(), c.Kind, c.Layout)) << c.Needed;
+    }
+}
+
 TEST(DecodeRequest, KindsIndexesAndRequestBytes)
 {
     EXPECT_EQ(ArchiveKind(0, 3), TArchiveKind::Numeric);
