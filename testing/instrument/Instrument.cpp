@@ -591,8 +591,7 @@ int Instrument::Run() {
 
   const int64_t started = Now();
   const int64_t end = opt.lifetime > 0 ? Now() + opt.lifetime * 1000 * kMs : INT64_MAX;
-  pid_t parent = opt.parentAuto ? getppid() : pid_t(opt.parent);
-  if (opt.parentAuto && parent == 1) parent = 0;
+  const pid_t parent = pid_t(opt.parent);
   if (parent > 0) log.Event("parent " + std::to_string(parent));
   int64_t nextParentCheck = 0;
   CheckSpeed();
@@ -608,7 +607,7 @@ int Instrument::Run() {
     }
     if (parent > 0 && now >= nextParentCheck) {
       nextParentCheck = now + 200 * kMs;
-      if ((kill(parent, 0) != 0 && errno == ESRCH) || (opt.parentAuto && getppid() != parent)) {
+      if (kill(parent, 0) != 0 && errno == ESRCH) {
         log.Event("parent gone");
         break;
       }
