@@ -14,6 +14,8 @@
 #include <cstring>
 #include <sstream>
 
+#include "../modemshim/modemlines.h"
+
 namespace instrument {
 
 volatile sig_atomic_t gStopSignal = 0;
@@ -88,6 +90,14 @@ bool Instrument::OpenLine(std::string& err) {
   if (slave_ < 0) {
     err = "open " + slavePath_ + ": " + strerror(errno);
     return false;
+  }
+  // pty numbers are reused: the modem lines and their log left by an earlier pty of this number
+  // are not ours.
+  const int pts = atoi(slavePath_.c_str() + slavePath_.rfind('/') + 1);
+  for (const char* kind : {"state", "log"}) {
+    char path[600];
+    modemlines_file(path, sizeof path, pts, kind);
+    unlink(path);
   }
   termios tio;
   tcgetattr(slave_, &tio);
