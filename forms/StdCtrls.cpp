@@ -197,7 +197,7 @@ TStaticText::TStaticText(TComponent* AOwner) : TCustomControl(AOwner)
 void TStaticText::AdjustSize()
 {
     SIZE size = LabelTextSize(FFont, FText);
-    TControl::SetBounds(FLeft, FTop, size.cx, size.cy);
+    SetBounds(FLeft, FTop, size.cx, size.cy);
 }
 
 void TStaticText::CreateWnd()
