@@ -120,7 +120,8 @@ void TLabel::SetTransparent(bool v)
 namespace {
 
 // The size a label's text takes in a font; an empty text is as high as a blank and 0 wide.
-SIZE LabelTextSize(TFont& font, const std::string& text)
+// With trailingBlank the width of a blank is added to a text that has one.
+SIZE LabelTextSize(TFont& font, const std::string& text, bool trailingBlank = false)
 {
     // One memory DC serves every measurement: fetching the screen DC each time is slow under
     // some window systems, and a read changes a label's text for every record.
@@ -129,8 +130,11 @@ SIZE LabelTextSize(TFont& font, const std::string& text)
     std::wstring w = ToWide(text.empty() ? std::string(" ") : text);
     RECT r{0, 0, 0, 0};
     DrawTextW(dc, w.data(), static_cast<int>(w.size()), &r, DT_CALCRECT | DT_EXPANDTABS | DT_NOPREFIX);
+    int width = text.empty() ? 0 : r.right - r.left;
+    SIZE blank{0, 0};
+    if (trailingBlank && !text.empty() && GetTextExtentPoint32W(dc, L" ", 1, &blank)) width += blank.cx;
     SelectObject(dc, old);
-    return {text.empty() ? 0 : r.right - r.left, r.bottom - r.top};
+    return {width, r.bottom - r.top};
 }
 
 }  // namespace
@@ -196,7 +200,9 @@ TStaticText::TStaticText(TComponent* AOwner) : TCustomControl(AOwner)
 
 void TStaticText::AdjustSize()
 {
-    SIZE size = LabelTextSize(FFont, FText);
+    // Substitute fonts may draw the last glyph a pixel or two past the measured extent, and a
+    // window clips what a window-less label would let through: a blank's room keeps it whole.
+    SIZE size = LabelTextSize(FFont, FText, true);
     SetBounds(FLeft, FTop, size.cx, size.cy);
 }
 

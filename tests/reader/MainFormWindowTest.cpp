@@ -120,6 +120,11 @@ TEST_F(FormTest, RecordCountShowsWholeInFrontOfThePanels)
         POINT q{Form->lblMaxRec->Left() + p.X, Form->lblMaxRec->Top() + p.Y};
         EXPECT_EQ(ChildWindowFromPointEx(Form->Handle(), q, CWP_SKIPINVISIBLE), label) << p.X << "," << p.Y;
     }
+    // Nor does the label's own edge cut the last digit: its last column is background.
+    UpdateWindow(label);
+    HDC dc = GetDC(label);
+    for (int y = 0; y < h; ++y) EXPECT_EQ(GetPixel(dc, w - 1, y), GetSysColor(COLOR_BTNFACE)) << y;
+    ReleaseDC(label, dc);
     Form->Hide();
 }
 
