@@ -167,19 +167,34 @@ void TLabel::SetTransparent(bool v)
     Invalidate();
 }
 
-void TLabel::AdjustSize()
+namespace {
+
+// The size a label's text takes in a font; an empty text is as high as a blank and 0 wide.
+// With trailingBlank the width of a blank is added to a text that has one.
+SIZE LabelTextSize(TFont& font, const std::string& text, bool trailingBlank = false)
 {
-    if (!FAutoSize) return;
     // One memory DC serves every measurement: fetching the screen DC each time is slow under
     // some window systems, and a read changes a label's text for every record.
     static HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, FFont.Handle());
-    std::wstring w = ToWide(FText.empty() ? std::string(" ") : FText);
+    HGDIOBJ old = SelectObject(dc, font.Handle());
+    std::wstring w = ToWide(text.empty() ? std::string(" ") : text);
     RECT r{0, 0, 0, 0};
     DrawTextW(dc, w.data(), static_cast<int>(w.size()), &r, DT_CALCRECT | DT_EXPANDTABS | DT_NOPREFIX);
+    int width = text.empty() ? 0 : r.right - r.left;
+    SIZE blank{0, 0};
+    if (trailingBlank && !text.empty() && GetTextExtentPoint32W(dc, L" ", 1, &blank)) width += blank.cx;
     SelectObject(dc, old);
-    int nw = FText.empty() ? 0 : r.right - r.left;
-    int nh = r.bottom - r.top;
+    return {width, r.bottom - r.top};
+}
+
+}  // namespace
+
+void TLabel::AdjustSize()
+{
+    if (!FAutoSize) return;
+    SIZE size = LabelTextSize(FFont, FText);
+    int nw = size.cx;
+    int nh = size.cy;
     int left = FLeft;
     if (FAlignment == taRightJustify) left = FLeft + FWidth - nw;  // keeps its right edge
     TControl::SetBounds(left, FTop, nw, nh);
@@ -223,6 +238,55 @@ void TLabel::WndProc(TMessage& m)
         break;
     }
     TGraphicControl::WndProc(m);
+}
+
+// ---------------------------------------------------------------- TStaticText
+
+TStaticText::TStaticText(TComponent* AOwner) : TCustomControl(AOwner)
+{
+    FWidth = 65;
+    FHeight = 13;
+}
+
+void TStaticText::AdjustSize()
+{
+    // Substitute fonts may draw the last glyph a pixel or two past the measured extent, and a
+    // window clips what a window-less label would let through: a blank's room keeps it whole.
+    SIZE size = LabelTextSize(FFont, FText, true);
+    SetBounds(FLeft, FTop, size.cx, size.cy);
+}
+
+void TStaticText::CreateWnd()
+{
+    // Child windows are made bottom first; this one is meant to be seen over its siblings.
+    // It is no tab stop, so moving it leaves the tab order as it was.
+    SetWindowPos(FHandle, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void TStaticText::Paint()
+{
+    TCanvas& c = FCanvas;
+    TRect r = ClientRect();
+    c.Brush().SetColor(FColor);
+    c.FillRect(r);
+    c.Brush().SetStyle(bsClear);
+    c.Font().Assign(FFont);
+    c.DrawText(FText, r, DT_EXPANDTABS | DT_NOPREFIX | DT_SINGLELINE | DT_LEFT);
+}
+
+void TStaticText::WndProc(TMessage& m)
+{
+    switch (m.Msg) {
+    case CM_TEXTCHANGED:
+    case CM_FONTCHANGED:
+    case CM_PARENTFONTCHANGED:
+        AdjustSize();
+        Invalidate();
+        break;
+    default:
+        break;
+    }
+    TCustomControl::WndProc(m);
 }
 
 // ---------------------------------------------------------------- TButton

@@ -79,6 +79,20 @@ private:
     bool FTransparent = false;
 };
 
+// A label with a window of its own: it shows in front of the sibling windows it overlaps (a
+// window-less label is covered by them). It takes no focus. Sizes itself to its text.
+class TStaticText : public TCustomControl {
+public:
+    explicit TStaticText(TComponent* AOwner);
+    const char* ClassName() const override { return "TStaticText"; }
+    void WndProc(TMessage& Message) override;
+
+protected:
+    void CreateWnd() override;
+    void Paint() override;
+    void AdjustSize();
+};
+
 class TButtonControl : public TWinControl {
 public:
     explicit TButtonControl(TComponent* AOwner) : TWinControl(AOwner) { FTabStop = true; }

@@ -54,11 +54,16 @@ void TForm1::BtnExcelClick(TObject*)
         return;
     }
 
-    OleVariant app;
+    // Excel counts as started once it has answered its first call. Until then any failure (no
+    // such name, a class left registered without a server, a server that does not start, an
+    // object that refuses the call) means there is no Excel to use, and nothing is written yet.
+    OleVariant app, books;
     try {
         app = CreateOleObject("Excel.Application");
-    } catch (const EOleSysError& e) {
-        if (e.ErrorCode != CO_E_CLASSSTRING) throw;
+        books = app.Get("Workbooks");
+    } catch (const EOleSysError&) {
+        books.Clear();
+        app.Clear();
     }
 
     if (app.IsEmpty()) {
@@ -95,7 +100,8 @@ void TForm1::BtnExcelClick(TObject*)
         return;
     }
 
-    app.Get("Workbooks").Get("Add", {-4167});
+    books.Get("Add", {-4167});
+    books.Clear();
     OleVariant sheet = app.Get("Workbooks", {1}).Get("Worksheets", {1});
     sheet.Put("Name", "...");
     sheet.Put("Cells", {1, 2}, "Прибор:" + device);
@@ -136,7 +142,14 @@ void TForm1::BtnExcelClick(TObject*)
         }
     }
     OleVariant name = fileName;
-    app.Get("Application").Get("ActiveWorkBook").Call("SaveCopyAs", {OleVariant::ByRef(name)});
+    // A copy that Excel fails to finish is not left behind as if it were the export.
+    const bool existed = GetFileAttributesA(fileName.c_str()) != INVALID_FILE_ATTRIBUTES;
+    try {
+        app.Get("Application").Get("ActiveWorkBook").Call("SaveCopyAs", {OleVariant::ByRef(name)});
+    } catch (...) {
+        if (!existed) DeleteFileA(fileName.c_str());
+        throw;
+    }
     app.Get("Application").Get("ActiveWorkBook").Call("Close", {false, OleVariant::Null(), OleVariant::Null()});
     sheet.Clear();
     app.Clear();

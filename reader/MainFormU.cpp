@@ -306,9 +306,14 @@ void TForm1::CreateLayout()
 
     PageControl1->SetActivePage(tsData);
 
-    // The record count stands at the lower edge of the top panel. A window-less label cannot
-    // show in front of a panel's window, so it sits on the panel, at the same place.
-    lblMaxRec = label(Panel3, "lblMaxRec", "...", 8, 152);
+    // The record count belongs to the window and stands across the lower edge of the top panel,
+    // in front of both panels: a label with a window of its own, so no panel cuts its text.
+    lblMaxRec = new TStaticText(this);
+    lblMaxRec->SetName("lblMaxRec");
+    lblMaxRec->SetParent(this);
+    lblMaxRec->SetCaption("...");
+    lblMaxRec->SetLeft(8);
+    lblMaxRec->SetTop(152);
 
     OD = new TOpenDialog(this);
     OD->SetName("OD");

@@ -114,7 +114,7 @@ public:
     TButton* btnLoad = nullptr;
     TButton* btnAddRec = nullptr;
     TButton* btnDelRec = nullptr;
-    TLabel* lblMaxRec = nullptr;
+    TStaticText* lblMaxRec = nullptr;
     TOpenDialog* OD = nullptr;
     TSaveDialog* sd = nullptr;
     TSaveDialog* SDs = nullptr;

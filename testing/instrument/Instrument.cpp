@@ -14,6 +14,8 @@
 #include <cstring>
 #include <sstream>
 
+#include "../modemshim/modemlines.h"
+
 namespace instrument {
 
 volatile sig_atomic_t gStopSignal = 0;
@@ -88,6 +90,14 @@ bool Instrument::OpenLine(std::string& err) {
   if (slave_ < 0) {
     err = "open " + slavePath_ + ": " + strerror(errno);
     return false;
+  }
+  // pty numbers are reused: the modem lines and their log left by an earlier pty of this number
+  // are not ours.
+  const int pts = atoi(slavePath_.c_str() + slavePath_.rfind('/') + 1);
+  for (const char* kind : {"state", "log"}) {
+    char path[600];
+    modemlines_file(path, sizeof path, pts, kind);
+    unlink(path);
   }
   termios tio;
   tcgetattr(slave_, &tio);
@@ -591,8 +601,7 @@ int Instrument::Run() {
 
   const int64_t started = Now();
   const int64_t end = opt.lifetime > 0 ? Now() + opt.lifetime * 1000 * kMs : INT64_MAX;
-  pid_t parent = opt.parentAuto ? getppid() : pid_t(opt.parent);
-  if (opt.parentAuto && parent == 1) parent = 0;
+  const pid_t parent = pid_t(opt.parent);
   if (parent > 0) log.Event("parent " + std::to_string(parent));
   int64_t nextParentCheck = 0;
   CheckSpeed();
@@ -608,7 +617,7 @@ int Instrument::Run() {
     }
     if (parent > 0 && now >= nextParentCheck) {
       nextParentCheck = now + 200 * kMs;
-      if ((kill(parent, 0) != 0 && errno == ESRCH) || (opt.parentAuto && getppid() != parent)) {
+      if (kill(parent, 0) != 0 && errno == ESRCH) {
         log.Event("parent gone");
         break;
       }

@@ -52,7 +52,7 @@ struct Options {
   std::string com = "auto", prefix, log, ready;
   int control = 0;
   long parent = 0;
-  bool parentAuto = false, owner = false;
+  bool owner = false;
   long lifetime = 3600;
   std::vector<std::string> faults;
 };

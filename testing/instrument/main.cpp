@@ -17,7 +17,7 @@ void Usage() {
   fprintf(stderr,
           "usage: instrument [--com N|auto] [--prefix DIR] [--device FILE [--addr A] [--records FILE]\n"
           "       [--generate N] [--base-time T] [--slave-id TEXT|--slave-id-hex HEX] [--reg h|i:ADDR=V]]...\n"
-          "       [--fault SPEC]... [--log FILE] [--ready FILE] [--control PORT] [--parent PID|auto]\n"
+          "       [--fault SPEC]... [--log FILE] [--ready FILE] [--control PORT] [--parent PID]\n"
           "       [--owner] [--lifetime SEC]   (see testing/instrument/README.md)\n");
 }
 
@@ -90,9 +90,10 @@ int main(int argc, char** argv) {
     else if (a == "--ready") o.ready = val();
     else if (a == "--control") o.control = int(numVal());
     else if (a == "--parent") {
+      // No "auto": a program started through a launcher that forks twice (as Wine does) would
+      // take the launcher's short-lived middle process for its parent and end with it.
       std::string v = val();
-      if (v == "auto") o.parentAuto = true;
-      else if (!ParseInt(v, o.parent)) {
+      if (!ParseInt(v, o.parent) || o.parent <= 0) {
         fprintf(stderr, "instrument: bad --parent %s\n", v.c_str());
         return 2;
       }

@@ -1,7 +1,7 @@
 // modbuspeer: a libmodbus RTU server for the link library's tests.
 //
 //   modbuspeer [--com N|auto] [--prefix DIR] [--slave S] --ready FILE [--lifetime S]
-//              [--parent PID|auto] [--owner]
+//              [--parent PID] [--owner]
 //
 // Starts `socat` with a pty pair, serves Modbus RTU with libmodbus on one end and links the other
 // as $WINEPREFIX/dosdevices/comN (auto: the first free N from 60 up, taken atomically). With
@@ -129,7 +129,7 @@ int main(int argc, char** argv)
         else if (o == "--slave") slave = std::atoi(v.c_str());
         else if (o == "--ready") g_ready = v;
         else if (o == "--lifetime") lifetime = std::atoi(v.c_str());
-        else if (o == "--parent") parent = v == "auto" ? getppid() : std::atoi(v.c_str());
+        else if (o == "--parent") parent = std::atoi(v.c_str());  // no "auto": see the instrument's README
     }
     if (com < 0 || prefix.empty()) Fail("need a Wine prefix");
     signal(SIGTERM, OnSignal);

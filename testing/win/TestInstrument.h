@@ -245,7 +245,7 @@ class TestInstrument {
     std::string ready = work_ + "/ready";
     std::string cmd = std::string(TOVIK_NATIVE_DIR) + "/instrument --com " + (com > 0 ? std::to_string(com) : "auto") +
                       " --prefix " + pfx + " --log " + LogPathUnix() + " --ready " + ready +
-                      " --owner --parent auto --lifetime 1800 " + options;
+                      " --owner --lifetime 1800 " + options;
 
     // The instrument's output goes to a file, so it holds no pipe of whoever runs the test.
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};

@@ -166,7 +166,7 @@ TEST_F(ExportTextTest, FailedSaveLeavesTheEarlierFileWhole)
 
 // ---- the workbook where Excel is missing ----
 
-class ExportWorkbookTest : public ExportTest {
+class ExportDumpTest : public ExportTest {
 protected:
     std::vector<std::string> Dump(const std::string& file)
     {
@@ -177,7 +177,31 @@ protected:
             if (l != "end" && l.rfind("size ", 0) != 0) out.push_back(l);
         return out;
     }
+};
+
+class ExportWorkbookTest : public ExportDumpTest {
+protected:
     TNoExcel NoExcel;
+};
+
+// What the stand-in writes for kTwo with one value column, as the independent reader sees it.
+const std::vector<std::string> kTwoSheet = {
+    "sheets 1",
+    "sheet ...",
+    "width 0 5303",
+    "width 1 10423",
+    "width 2 7863",
+    "cell 0 1 1 0 General|Прибор:Регистратор РС-20",
+    "cell 1 0 1 1 General|Дата время",
+    "cell 1 1 1 1 General|Название параметра",
+    "cell 1 2 1 1 General|Значение",
+    "cell 1 3 6 1 General|",
+    "cell 2 0 1 0 General|01.02.2024 10:00:00",
+    "cell 2 1 1 0 General|Давление",
+    "cell 2 2 1 0 @|00012",
+    "cell 3 0 1 0 General|01.02.2024 10:05:00",
+    "cell 3 1 1 0 General|Уставка\\tрежима",
+    "cell 3 2 1 0 @|1.5000000",
 };
 
 TEST_F(ExportWorkbookTest, SheetHoldsTheDeviceLineBoldHeaderWidthsAndTextCells)
@@ -186,25 +210,7 @@ TEST_F(ExportWorkbookTest, SheetHoldsTheDeviceLineBoldHeaderWidthsAndTextCells)
     Fill(kTwo);
     Save("report", 2);
     EXPECT_EQ(Work.Listing(), "report.xls");
-    const std::vector<std::string> want = {
-        "sheets 1",
-        "sheet ...",
-        "width 0 5303",
-        "width 1 10423",
-        "width 2 7863",
-        "cell 0 1 1 0 General|Прибор:Регистратор РС-20",
-        "cell 1 0 1 1 General|Дата время",
-        "cell 1 1 1 1 General|Название параметра",
-        "cell 1 2 1 1 General|Значение",
-        "cell 1 3 6 1 General|",
-        "cell 2 0 1 0 General|01.02.2024 10:00:00",
-        "cell 2 1 1 0 General|Давление",
-        "cell 2 2 1 0 @|00012",
-        "cell 3 0 1 0 General|01.02.2024 10:05:00",
-        "cell 3 1 1 0 General|Уставка\\tрежима",
-        "cell 3 2 1 0 @|1.5000000",
-    };
-    EXPECT_EQ(Dump("report.xls"), want);
+    EXPECT_EQ(Dump("report.xls"), kTwoSheet);
 }
 
 TEST_F(ExportWorkbookTest, LayoutThreeGetsTwoValueColumnsAsText)
@@ -260,6 +266,24 @@ TEST_F(ExportWorkbookTest, TooManyRowsForASheetGiveAMessageAndKeepTheEarlierFile
     }
     EXPECT_EQ(ReadFileBytes(Work.Unix("big.xls")), "earlier workbook");
     EXPECT_EQ(Work.Listing(), "big.xls");
+}
+
+// Excel named in the registry but not there to start, or refusing its first call: the same
+// workbook is written directly and no error is shown.
+TEST_F(ExportDumpTest, ExcelThatCannotStartFallsBackToTheWorkbookWriter)
+{
+    Layout3(false);
+    Fill(kTwo);
+    const TBrokenExcel::Kind kinds[] = {TBrokenExcel::ClassWithoutServer, TBrokenExcel::MissingServerProgram,
+                                        TBrokenExcel::MissingServerLibrary, TBrokenExcel::RefusesFirstCall};
+    for (TBrokenExcel::Kind kind : kinds) {
+        SCOPED_TRACE(kind);
+        const std::string name = "broken" + std::to_string(kind) + ".xls";
+        TBrokenExcel broken(kind);
+        ASSERT_NO_THROW(Save(name, 2));
+        EXPECT_TRUE(Dialogs.Texts().empty());
+        EXPECT_EQ(Dump(name), kTwoSheet);
+    }
 }
 
 // ---- Excel through automation ----

@@ -76,9 +76,7 @@ TEST_F(FormTest, ControlsStandWhereTheLayoutPutsThem)
         EXPECT_EQ(c->Enabled(), p.enabled);
     }
     // Parents decide where a control shows.
-    EXPECT_EQ(Form->lblMaxRec->Parent(), Form->Panel3);
-    EXPECT_EQ(Form->Panel3->Left(), 0) << "so the count stands where the window would put it";
-    EXPECT_EQ(Form->Panel3->Top(), 0);
+    EXPECT_EQ(Form->lblMaxRec->Parent(), Form);
     EXPECT_EQ(Form->LblStart->Parent(), Form->Panel1);
     EXPECT_EQ(Form->EdtCount->Parent(), Form->Panel1);
     EXPECT_EQ(Form->btnRead2->Parent(), Form->Panel3);
@@ -107,6 +105,27 @@ TEST_F(FormTest, WindowFrameAndPanels)
     EXPECT_EQ(Form->Panel2->Align(), alClient);
     EXPECT_EQ(Form->Panel2->BevelOuter(), bvNone);
     EXPECT_EQ(Form->PageControl1->Align(), alClient);
+}
+
+// The count stands across the top panel's lower edge; no panel may cut a row of its text.
+TEST_F(FormTest, RecordCountShowsWholeInFrontOfThePanels)
+{
+    Start();
+    Form->Show();
+    Form->lblMaxRec->SetCaption("Количество записей: 300");
+    const int w = Form->lblMaxRec->Width(), h = Form->lblMaxRec->Height();
+    ASSERT_GT(Form->lblMaxRec->Top() + h, Form->Panel3->Height()) << "the text reaches below the top panel";
+    const HWND label = Form->lblMaxRec->Handle();
+    for (TPoint p : {TPoint{1, 1}, TPoint{w - 2, h - 1}, TPoint{1, h - 1}}) {
+        POINT q{Form->lblMaxRec->Left() + p.X, Form->lblMaxRec->Top() + p.Y};
+        EXPECT_EQ(ChildWindowFromPointEx(Form->Handle(), q, CWP_SKIPINVISIBLE), label) << p.X << "," << p.Y;
+    }
+    // Nor does the label's own edge cut the last digit: its last column is background.
+    UpdateWindow(label);
+    HDC dc = GetDC(label);
+    for (int y = 0; y < h; ++y) EXPECT_EQ(GetPixel(dc, w - 1, y), GetSysColor(COLOR_BTNFACE)) << y;
+    ReleaseDC(label, dc);
+    Form->Hide();
 }
 
 TEST_F(FormTest, ChoicesAndSheetsAtStart)

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -190,6 +191,41 @@ private:
     void (*FReset)() = nullptr;
     int (*FLive)() = nullptr;
     void (*FFailAt)(int) = nullptr;
+};
+
+// "Excel.Application" registered, but no Excel to be had from it, for the lifetime of this object.
+class TBrokenExcel {
+public:
+    enum Kind {
+        ClassWithoutServer,    // the class entry is left, its server entries are gone
+        MissingServerProgram,  // a local server whose program is not there
+        MissingServerLibrary,  // an in-process server whose library is not there
+        RefusesFirstCall,      // the object is created but fails the first call made on it
+    };
+    explicit TBrokenExcel(Kind kind)
+    {
+        if (kind == RefusesFirstCall) {
+            FStub = std::make_unique<TExcelStub>();
+            FStub->FailAt(1);
+            return;
+        }
+        FLock = std::make_unique<TRegistrationLock>();
+        Unregister();
+        const std::string cls = std::string("CLSID\\") + kExcelClsid;
+        const std::string missing = WinPath(std::string(TOVIK_BINARY_DIR) + "/no-such-folder/excel");
+        if (kind == ClassWithoutServer) SetKeyValue(cls, nullptr, "Excel");
+        if (kind == MissingServerProgram) SetKeyValue(cls + "\\LocalServer32", nullptr, missing + ".exe");
+        if (kind == MissingServerLibrary) SetKeyValue(cls + "\\InprocServer32", nullptr, missing + ".dll");
+        SetKeyValue("Excel.Application\\CLSID", nullptr, kExcelClsid);
+    }
+    ~TBrokenExcel()
+    {
+        if (FLock) Unregister();
+    }
+
+private:
+    std::unique_ptr<TRegistrationLock> FLock;
+    std::unique_ptr<TExcelStub> FStub;
 };
 
 // COM for the test's thread, as the program's application object sets it up.
