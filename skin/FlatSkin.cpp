@@ -76,10 +76,10 @@ TFlatSkin::TFlatSkin(TComponent* AOwner) : TComponent(AOwner)
 
 TFlatSkin::~TFlatSkin()
 {
-    // The owner form may already be half gone (its own destructor frees us): then only the
-    // components it still owns are walked, and its window is left alone.
+    // The owner form may already be half gone (its own destructor frees us): then there is
+    // nothing left to unskin, and the form is not touched.
     bool ownerAlive = OwnerForm && !OwnerForm->InState(csDestroying);
-    if (OwnerForm) ApplyToFormComponents(OwnerForm, false, false);
+    if (ownerAlive) ApplyToFormComponents(OwnerForm, false, false);
     if (MenuManager && !Designing()) {
         MenuManager->RemoveSkin(this);
         if (ownerAlive) OwnerForm->Update();

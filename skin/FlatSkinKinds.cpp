@@ -1,5 +1,6 @@
 #include "FlatSkinKinds.h"
 
+#include "Buttons.h"
 #include "ComCtrls.h"
 #include "ExtCtrls.h"
 #include "Forms.h"
@@ -25,7 +26,7 @@ bool IsListBox(const TComponent* c) { return Kind<TCustomListBox>(c); }
 bool IsLabeledEdit(const TComponent* c) { return Kind<TCustomLabeledEdit>(c); }
 bool IsMemo(const TComponent* c) { return Kind<TCustomMemo>(c); }
 bool IsRichEdit(const TComponent* c) { return Kind<TCustomRichEdit>(c); }
-bool IsSpeedButton(const TComponent* c) { return NamedAny(c, {"TSpeedButton"}); }
+bool IsSpeedButton(const TComponent* c) { return Kind<TSpeedButton>(c); }
 bool IsTreeView(const TComponent* c) { return Kind<TCustomTreeView>(c); }
 bool IsListView(const TComponent* c) { return Kind<TCustomListView>(c); }
 bool IsHotKey(const TComponent* c) { return Kind<TCustomHotKey>(c); }

@@ -1,4 +1,5 @@
 // TControlSubClass: the message table between a skinned control and its own window procedure.
+#include "Buttons.h"
 #include "ComCtrls.h"
 #include "ExtCtrls.h"
 #include "FlatSkin.h"
@@ -219,7 +220,7 @@ void TControlSubClass::PaintSkinnedControl()
         PaintEdit(*this);
     if (c->Is<TCustomCheckBox>()) PaintCheckBox(*this);
     if (c->Is<TRadioButton>()) PaintRadioButton(*this);
-    if (NameIs(c, "TBitBtn"))
+    if (c->Is<TBitBtn>())
         PaintBitBtn(*this);
     else if (c->Is<TButton>())
         PaintButton(*this);

@@ -4,6 +4,7 @@
 
 #include <typeinfo>
 
+#include "Buttons.h"
 #include "Menus.h"
 #include "SysUtils.h"
 #include "ToolWin.h"
@@ -36,6 +37,8 @@ const ControlRow kControls[] = {
     {"navigator by name", skButton, MakeNamed<kNavigator>},
     {"lookup combo by name", skButton, MakeNamed<kLookup>},
     {"bitmap button by name", skBitBtn, MakeNamed<kBitBtn>},
+    {"bitmap button", skBitBtn, Make<TBitBtn>},
+    {"speed button", skSpeedButton, Make<TSpeedButton>},
     {"up-down", skUpDown, Make<TUpDown>},
     {"list box", skListBox, Make<TListBox>},
     {"labeled edit", skEdit, Make<TLabeledEdit>},
