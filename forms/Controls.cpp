@@ -982,4 +982,7 @@ void TWinControl::UpdateTabOrder()
         SetWindowPos(c->FHandle, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         after = c->FHandle;
     }
+    for (TWinControl* c : FTabList)
+        if (c->FHandle && c->StaysInFront())
+            SetWindowPos(c->FHandle, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }

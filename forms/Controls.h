@@ -346,6 +346,8 @@ protected:
     std::vector<TWinControl*> FTabList;  // windowed children in tab order
     // Puts the children's windows in tab order, which is the order Tab follows.
     void UpdateTabOrder();
+    // A window that shows over its siblings whatever their tab order (it is no tab stop).
+    virtual bool StaysInFront() const { return false; }
 
     friend class TControl;
     friend LRESULT CALLBACK FormsWndProc(HWND, UINT, WPARAM, LPARAM);

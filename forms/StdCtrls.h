@@ -91,6 +91,7 @@ protected:
     void CreateWnd() override;
     void Paint() override;
     void AdjustSize();
+    bool StaysInFront() const override { return true; }
 };
 
 class TButtonControl : public TWinControl {

@@ -1,7 +1,5 @@
 #include "Classes.h"
 
-#include <windows.h>
-
 #include <algorithm>
 
 #include "SysUtils.h"
@@ -150,25 +148,4 @@ void TStringList::SetText(const std::string& text)
         if (j < n && text[j] == '\n') ++j;
         i = j;
     }
-}
-
-static int AnsiCompareText(const std::string& a, const std::string& b)
-{
-    return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1) - CSTR_EQUAL;
-}
-
-void TStringList::Sort()
-{
-    std::vector<size_t> order(FItems.size());
-    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::stable_sort(order.begin(), order.end(),
-                     [this](size_t x, size_t y) { return AnsiCompareText(FItems[x], FItems[y]) < 0; });
-    std::vector<std::string> items;
-    std::vector<TComponent*> objects;
-    for (size_t i : order) {
-        items.push_back(FItems[i]);
-        objects.push_back(FObjects[i]);
-    }
-    FItems = std::move(items);
-    FObjects = std::move(objects);
 }

@@ -1,0 +1,28 @@
+// TStringList's sort compares as the user's locale does, through the system; kept apart so that
+// the rest of Classes builds without it (the native fuzz and sanitizer builds).
+#include <windows.h>
+
+#include <algorithm>
+
+#include "Classes.h"
+
+static int AnsiCompareText(const std::string& a, const std::string& b)
+{
+    return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1) - CSTR_EQUAL;
+}
+
+void TStringList::Sort()
+{
+    std::vector<size_t> order(FItems.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [this](size_t x, size_t y) { return AnsiCompareText(FItems[x], FItems[y]) < 0; });
+    std::vector<std::string> items;
+    std::vector<TComponent*> objects;
+    for (size_t i : order) {
+        items.push_back(FItems[i]);
+        objects.push_back(FObjects[i]);
+    }
+    FItems = std::move(items);
+    FObjects = std::move(objects);
+}
