@@ -4,8 +4,9 @@
  * Directory: $TOVIK_SHIM_DIR, or /tmp/tovik-modemshim-<uid> when unset.
  *   pts<N>.state  the lines of /dev/pts/<N> as one decimal number of TIOCM_* bits
  *                 (RTS and DTR kept by the shim, CTS/DSR/RI/CD set by the test); missing = 0
- *   pts<N>.log    one line per RTS or DTR change:
+ *   pts<N>.log    one line per RTS or DTR change, and one per write of bytes to the pty:
  *                 "<CLOCK_MONOTONIC seconds>.<nanoseconds, 9 digits> pts<N> RTS|DTR 0|1"
+ *                 "<seconds>.<nanoseconds> pts<N> TX <bytes written>"
  * $TOVIK_SHIM_LOG, when set, names one more file that receives the lines of every pty.
  * Whoever makes a pty resets (or removes) its two files first: pty numbers are reused. */
 #ifndef TOVIK_MODEMLINES_H

@@ -1,6 +1,8 @@
 /* Modem-line shim: preloaded into Wine so that pseudo-terminals answer the modem-line ioctls
  * (TIOCMGET, TIOCMSET, TIOCMBIS, TIOCMBIC) from a line state of their own, kept in a file per
- * pty (see modemlines.h). Every RTS or DTR change is logged with a CLOCK_MONOTONIC stamp.
+ * pty (see modemlines.h). Every RTS or DTR change, and every write to a pty, is logged with a
+ * CLOCK_MONOTONIC stamp: in one log and in the writer's own order, so that a test need not
+ * compare its stamps with those of another process.
  * Wine's 32-bit ntdll calls __ioctl_time64, other code ioctl: both are interposed.
  */
 #define _GNU_SOURCE
@@ -18,6 +20,15 @@
 #include "modemlines.h"
 
 typedef int (*ioctl_fn)(int, unsigned long, ...);
+typedef ssize_t (*write_fn)(int, const void*, size_t);
+
+static ssize_t real_write(int fd, const void* buf, size_t n)
+{
+    static write_fn real;
+    if (!real)
+        real = (write_fn)dlsym(RTLD_NEXT, "write");
+    return real(fd, buf, n);
+}
 /* Only the Wine programs need the lines; the Wine server, should it inherit the preload,
  * keeps the real ioctls. */
 static int shim_off;
@@ -67,17 +78,17 @@ static void append(const char* path, const char* line)
     int fd = open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     if (fd < 0)
         return;
-    (void)!write(fd, line, strlen(line));
+    (void)!real_write(fd, line, strlen(line));
     close(fd);
 }
 
-static void log_change(int pts, const char* name, int on)
+static void log_line(int pts, const char* name, long value)
 {
     struct timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
     char line[128];
-    snprintf(line, sizeof line, "%lld.%09ld pts%d %s %d\n", (long long)ts.tv_sec, ts.tv_nsec, pts,
-             name, on ? 1 : 0);
+    snprintf(line, sizeof line, "%lld.%09ld pts%d %s %ld\n", (long long)ts.tv_sec, ts.tv_nsec, pts,
+             name, value);
     char path[600];
     modemlines_file(path, sizeof path, pts, "log");
     append(path, line);
@@ -127,9 +138,9 @@ static int handle(int fd, unsigned long req, void* arg, int* result)
     if (next != lines) {
         write_state(sfd, next);
         if ((next ^ lines) & TIOCM_RTS)
-            log_change(pts, "RTS", next & TIOCM_RTS);
+            log_line(pts, "RTS", (next & TIOCM_RTS) != 0);
         if ((next ^ lines) & TIOCM_DTR)
-            log_change(pts, "DTR", next & TIOCM_DTR);
+            log_line(pts, "DTR", (next & TIOCM_DTR) != 0);
     }
     flock(sfd, LOCK_UN);
     close(sfd);
@@ -170,4 +181,18 @@ int __ioctl_time64(int fd, unsigned long req, ...)
             real = (ioctl_fn)dlsym(RTLD_NEXT, "ioctl");
     }
     return real(fd, req, arg);
+}
+
+/* Wine writes to a serial port from the calling process, so the bytes going out are seen here. */
+ssize_t write(int fd, const void* buf, size_t n)
+{
+    ssize_t r = real_write(fd, buf, n);
+    if (r > 0 && !shim_off) {
+        int saved = errno;
+        int pts = pty_number(fd);
+        if (pts >= 0)
+            log_line(pts, "TX", (long)r);
+        errno = saved;
+    }
+    return r;
 }

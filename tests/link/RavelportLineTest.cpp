@@ -1,5 +1,5 @@
-// RS-485 direction control as the modem-line shim logs it, against the instrument's frame log;
-// both use the monotonic clock.
+// RS-485 direction control as the modem-line shim logs it: the RTS changes and the writes of the
+// frames, in the one order the writer made them.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -15,8 +15,10 @@ using tovik::testing::TestInstrument;
 
 namespace {
 
-struct RtsChange {
+// A line of the shim's log: an RTS change (on 0 or 1) or a write (tx bytes).
+struct LineEvent {
     double t;
+    bool tx;
     int on;
 };
 
@@ -51,33 +53,49 @@ std::vector<std::string> Lines(const std::string& unixPath)
     return out;
 }
 
-// RTS changes logged after line `from`.
-std::vector<RtsChange> RtsSince(const std::string& log, size_t from)
+// RTS changes and writes logged after line `from`.
+std::vector<LineEvent> EventsSince(const std::string& log, size_t from)
 {
-    std::vector<RtsChange> out;
+    std::vector<LineEvent> out;
     std::vector<std::string> lines = Lines(log);
     for (size_t i = from; i < lines.size(); ++i) {
         std::istringstream w(lines[i]);
-        RtsChange c{};
-        std::string pts, line;
-        if ((w >> c.t >> pts >> line >> c.on) && line == "RTS") out.push_back(c);
+        LineEvent e{};
+        std::string pts, what;
+        long value = 0;
+        if (!(w >> e.t >> pts >> what >> value)) continue;
+        e.tx = what == "TX";
+        e.on = int(value);
+        if (e.tx || what == "RTS") out.push_back(e);
     }
     return out;
 }
 
-// The last change before t and the one after it (null when missing).
-const RtsChange* LastBefore(const std::vector<RtsChange>& rts, double t)
+// Where the writes are, and the last RTS change before index i (-1: none).
+std::vector<size_t> Writes(const std::vector<LineEvent>& ev)
 {
-    const RtsChange* found = nullptr;
-    for (auto& c : rts)
-        if (c.t < t) found = &c;
-    return found;
+    std::vector<size_t> at;
+    for (size_t i = 0; i < ev.size(); ++i)
+        if (ev[i].tx) at.push_back(i);
+    return at;
+}
+int RtsBefore(const std::vector<LineEvent>& ev, size_t i)
+{
+    while (i-- > 0)
+        if (!ev[i].tx) return int(i);
+    return -1;
+}
+int RtsAfter(const std::vector<LineEvent>& ev, size_t i)
+{
+    while (++i < ev.size())
+        if (!ev[i].tx) return int(i);
+    return -1;
 }
 
 class RavelportRs485 : public ::testing::Test {
 protected:
-    // Two register reads on a link of the given speed and type; the shim's RTS changes meanwhile
-    // and the instrument's stamps of the two requests.
+    // Two register reads on a link of the given speed and type, and what the shim logged of the
+    // line meanwhile.
     void TwoReads(int baud, int flow)
     {
         ASSERT_TRUE(rp.Ok());
@@ -93,9 +111,9 @@ protected:
         uint8_t data[2];
         EXPECT_EQ(0, rp.ReadHoldingRegister(1, 0, 1, 18, data));
         EXPECT_EQ(0, rp.ReadHoldingRegister(1, 0, 1, 18, data));
-        for (auto& l : inst->Requests(m))
-            frames.push_back(l.t);
-        rts = RtsSince(log, mark);
+        EXPECT_EQ(2u, inst->Requests(m).size()) << "the instrument's count of requests";
+        ev = EventsSince(log, mark);
+        tx = Writes(ev);
         rp.Disconnect();
     }
     void TearDown() override
@@ -107,53 +125,54 @@ protected:
     Ravelport& rp = Ravelport::Get();
     std::unique_ptr<TestInstrument> inst;
     std::string log;
-    std::vector<double> frames;
-    std::vector<RtsChange> rts;
+    std::vector<LineEvent> ev;
+    std::vector<size_t> tx;  // indices of the writes in ev
 };
 
 TEST_F(RavelportRs485, RtsIsRaisedForEachFrameAndDroppedAfterTheHold)
 {
     ASSERT_NO_FATAL_FAILURE(TwoReads(19200, 1));
-    ASSERT_EQ(2u, frames.size());
+    ASSERT_EQ(2u, tx.size()) << "one write per request";
     // RTS is up while each frame goes out (a pty keeps the state it had, so the first raise may
     // be no change at all) ...
-    const RtsChange* before1 = LastBefore(rts, frames[0]);
-    EXPECT_TRUE(before1 == nullptr || before1->on == 1);
-    const RtsChange* raise2 = LastBefore(rts, frames[1]);
-    ASSERT_NE(nullptr, raise2);
-    EXPECT_EQ(1, raise2->on);
+    int before1 = RtsBefore(ev, tx[0]);
+    EXPECT_TRUE(before1 < 0 || ev[before1].on == 1);
+    int raise2 = RtsBefore(ev, tx[1]);
+    ASSERT_GE(raise2, 0);
+    EXPECT_EQ(1, ev[raise2].on);
     // ... dropped between the sends ...
-    ASSERT_NE(raise2, rts.data());
-    EXPECT_EQ(0, (raise2 - 1)->on);
-    EXPECT_GT((raise2 - 1)->t, frames[0]);
+    int drop1 = RtsAfter(ev, tx[0]);
+    ASSERT_GE(drop1, 0);
+    EXPECT_EQ(0, ev[drop1].on);
+    EXPECT_LT(drop1, raise2);
     // ... and dropped once more after the second: 1 ms before the write, 3 ms hold at 19200.
-    ASSERT_NE(raise2, &rts.back());
-    EXPECT_EQ(0, (raise2 + 1)->on);
-    EXPECT_GE((raise2 + 1)->t - raise2->t, 0.004);
-    EXPECT_EQ(raise2 + 1, &rts.back());
+    int drop2 = RtsAfter(ev, tx[1]);
+    ASSERT_GE(drop2, 0);
+    EXPECT_EQ(0, ev[drop2].on);
+    EXPECT_GE(ev[drop2].t - ev[raise2].t, 0.004);
+    EXPECT_EQ(-1, RtsAfter(ev, drop2)) << "no change after the last drop";
 }
 
 TEST_F(RavelportRs485, TheHoldFollowsTheLineSpeed)
 {
     ASSERT_NO_FATAL_FAILURE(TwoReads(1200, 1));
-    ASSERT_EQ(2u, frames.size());
-    const RtsChange* raise2 = LastBefore(rts, frames[1]);
-    ASSERT_NE(nullptr, raise2);
-    EXPECT_EQ(1, raise2->on);
-    ASSERT_NE(raise2, &rts.back());
-    EXPECT_EQ(0, (raise2 + 1)->on);
+    ASSERT_EQ(2u, tx.size());
+    int raise2 = RtsBefore(ev, tx[1]), drop2 = RtsAfter(ev, tx[1]);
+    ASSERT_GE(raise2, 0);
+    ASSERT_GE(drop2, 0);
+    EXPECT_EQ(1, ev[raise2].on);
+    EXPECT_EQ(0, ev[drop2].on);
     // 1 ms, then 33 ms at 1200 bit/s.
-    EXPECT_GE((raise2 + 1)->t - raise2->t, 0.034);
+    EXPECT_GE(ev[drop2].t - ev[raise2].t, 0.034);
 }
 
 TEST_F(RavelportRs485, WithoutDirectionControlRtsStaysRaised)
 {
     ASSERT_NO_FATAL_FAILURE(TwoReads(19200, 0));
-    ASSERT_EQ(2u, frames.size());
-    const RtsChange* before1 = LastBefore(rts, frames[0]);
-    EXPECT_TRUE(before1 == nullptr || before1->on == 1);
-    for (auto& c : rts)
-        EXPECT_LT(c.t, frames[0]) << "RTS changed to " << c.on << " during the requests";
+    ASSERT_EQ(2u, tx.size());
+    int before1 = RtsBefore(ev, tx[0]);
+    EXPECT_TRUE(before1 < 0 || ev[before1].on == 1);
+    EXPECT_EQ(-1, RtsAfter(ev, tx[0])) << "RTS changed during the requests";
 }
 
 }  // namespace
