@@ -1,8 +1,9 @@
-# tovik_add_gtest(<target> [OWN_MAIN] SOURCES <files...> [LIBS <libs...>])
-# One GoogleTest program run under Wine; each case becomes a ctest test.
+# tovik_add_gtest(<target> [OWN_MAIN] SOURCES <files...> [LIBS <libs...>] [LOCK <resource>])
+# One GoogleTest program run under Wine; each case becomes a ctest test. LOCK: a shared thing
+# (such as the mouse pointer) that no two tests of the lock use at once.
 include(GoogleTest)
 function(tovik_add_gtest target)
-  cmake_parse_arguments(T "OWN_MAIN" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "OWN_MAIN" "LOCK" "SOURCES;LIBS" ${ARGN})
   add_executable(${target} ${T_SOURCES})
   target_link_libraries(${target} PRIVATE ${T_LIBS} gtest gmock)
   target_compile_definitions(${target} PRIVATE
@@ -12,8 +13,12 @@ function(tovik_add_gtest target)
   if(NOT T_OWN_MAIN)
     target_link_libraries(${target} PRIVATE gtest_main)
   endif()
+  set(props TIMEOUT 300)
+  if(T_LOCK)
+    list(APPEND props RESOURCE_LOCK ${T_LOCK})
+  endif()
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 180
-    PROPERTIES TIMEOUT 300)
+    PROPERTIES ${props})
 endfunction()

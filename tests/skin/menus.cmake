@@ -1,7 +1,7 @@
 # Menu, tool bar and control bar drawing of the skin.
 tovik_add_gtest(skin_menus_tests
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/MenusDrawTest.cpp
-  LIBS skin)
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/MenusDrawTest.cpp ${CMAKE_CURRENT_LIST_DIR}/ParkedPointer.cpp
+  LIBS skin LOCK pointer)
 
 # The menu test form leaves pictures of itself; run by scripts/screenshot-menus (TOVIK_PICTURES).
 add_executable(MenuTestForm ${CMAKE_CURRENT_LIST_DIR}/MenuTestForm.cpp)
