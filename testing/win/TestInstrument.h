@@ -299,9 +299,10 @@ class TestInstrument {
     a.sin_port = htons(u_short(port));
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (connect(sock_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+      int why = WSAGetLastError();
       closesocket(sock_);
       sock_ = INVALID_SOCKET;
-      return Fail("cannot reach the control port " + std::to_string(port));
+      return Fail("cannot reach the control port " + std::to_string(port) + " (error " + std::to_string(why) + ")");
     }
     if (Command("ping") != "OK") return Fail("control port does not answer");
     ok_ = true;
