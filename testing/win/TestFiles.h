@@ -38,4 +38,19 @@ inline void RemoveTree(std::string dir)
     RemoveDirectoryA(dir.c_str());
 }
 
+// Starts a Linux program of the build. Wine hands back no process handle for one (null) and a
+// thread handle that is stack garbage: closing it may close any live handle of this process (it
+// once took Winsock's own event, and the next connect failed), so it is closed only beside a
+// real process handle. `process` gets the process handle, null when there is none.
+inline bool StartNative(std::string cmd, STARTUPINFOA& si, BOOL inheritHandles, HANDLE& process)
+{
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, inheritHandles, 0, nullptr, nullptr,
+                        &si, &pi))
+        return false;
+    if (pi.hProcess) CloseHandle(pi.hThread);
+    process = pi.hProcess;
+    return true;
+}
+
 }  // namespace tovik::testing

@@ -257,14 +257,9 @@ class TestInstrument {
     si.hStdInput = nullptr;
     si.hStdOutput = out;
     si.hStdError = out;
-    PROCESS_INFORMATION pi{};
-    std::vector<char> line(cmd.begin(), cmd.end());
-    line.push_back(0);
-    BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+    bool started = StartNative(cmd, si, TRUE, process_);
     if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
     if (!started) return Fail("cannot start " + cmd + " (error " + std::to_string(GetLastError()) + ")");
-    CloseHandle(pi.hThread);
-    process_ = pi.hProcess;
 
     // Ready file: "READY <control port> <pty> <com>" or "FAIL <message>".
     std::string r;
@@ -289,6 +284,8 @@ class TestInstrument {
     if (WSAStartup(MAKEWORD(2, 2), &wd) != 0) return Fail("WSAStartup failed");
     wsa_ = true;
     sock_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (sock_ == INVALID_SOCKET)
+      return Fail("no socket for the control port (error " + std::to_string(WSAGetLastError()) + ")");
     DWORD tmo = 10000;
     setsockopt(sock_, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&tmo), sizeof tmo);
     setsockopt(sock_, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&tmo), sizeof tmo);

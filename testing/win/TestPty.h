@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "TestFiles.h"
+
 class TestPty {
 public:
     // Modem-line bits (TIOCM_*) as SetLines and Lines use them.
@@ -39,14 +41,10 @@ public:
                           " \"" + PrefixDir() + "/dosdevices\" " + std::to_string(firstCom);
         STARTUPINFOA si{};
         si.cb = sizeof si;
-        PROCESS_INFORMATION pi{};
-        if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                            &pi)) {
+        if (!tovik::testing::StartNative(cmd, si, FALSE, FProcess)) {
             closesocket(listener);
             throw std::runtime_error("TestPty: cannot start " + cmd);
         }
-        FProcess = pi.hProcess;
-        CloseHandle(pi.hThread);
         fd_set set;
         FD_ZERO(&set);
         FD_SET(listener, &set);

@@ -64,13 +64,12 @@ ModbusPeer::ModbusPeer(int slave)
                       (prefix[0] ? std::string(" --prefix ") + prefix : std::string());
     STARTUPINFOA si{};
     si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    HANDLE process = nullptr;
+    if (!tovik::testing::StartNative(cmd, si, FALSE, process)) {
         FError = "cannot start " + cmd;
         return;
     }
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+    if (process) CloseHandle(process);
     std::string line;
     for (int i = 0; i < 1500 && line.empty(); ++i) {
         std::ifstream in(WinPath(FReady));

@@ -19,6 +19,7 @@
 
 namespace testsupport {
 
+using tovik::testing::StartNative;
 using tovik::testing::WinPath;
 
 inline std::string ReadFileBytes(const std::string& path)
@@ -85,12 +86,13 @@ inline std::string DumpWorkbook(const TWorkDir& dir, const std::string& xlsFile)
                       dir.Unix(xlsFile) + " " + out;
     STARTUPINFOA si{};
     si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    HANDLE process = nullptr;
+    if (!StartNative(cmd, si, FALSE, process))
         throw std::runtime_error("cannot start " + cmd);
-    WaitForSingleObject(pi.hProcess, 120000);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+    if (process) {
+        WaitForSingleObject(process, 120000);
+        CloseHandle(process);
+    }
     // The handle may be signalled before the native program has finished writing.
     std::string text;
     for (int i = 0; i < 1200; ++i) {
