@@ -366,7 +366,7 @@ void Instrument::Handle(const Bytes& q, int64_t t) {
       pause = f.value * kMs;
     }
   if (split < r.size() && split > 0) {
-    out_.push_back({due, Bytes(r.begin(), r.begin() + long(split))});
+    out_.push_back({due, Bytes(r.begin(), r.begin() + long(split)), pause});
     due += pause;
     out_.push_back({due, Bytes(r.begin() + long(split), r.end())});
   } else {
@@ -400,10 +400,14 @@ void Instrument::Flush() {
   // Writes go out in the order they were scheduled; a later one never overtakes.
   while (!out_.empty() && out_.front().due <= now) {
     Pending& p = out_.front();
-    log.Frame("OUT", Now(), p.bytes.data(), p.bytes.size());
+    const int64_t sent = Now();
+    log.Frame("OUT", sent, p.bytes.data(), p.bytes.size());
     ssize_t n = write(master_, p.bytes.data(), p.bytes.size());
     if (n == ssize_t(p.bytes.size())) {
+      const int64_t gap = p.gap;
       out_.pop_front();
+      // A pause is measured on the line: a late first part pushes the rest back.
+      if (gap > 0 && !out_.empty()) out_.front().due = std::max(out_.front().due, sent + gap);
       continue;
     }
     if (n < 0 && errno != EAGAIN && errno != EINTR) {

@@ -40,6 +40,7 @@ class Log {
 struct Pending {
   int64_t due;
   Bytes bytes;
+  int64_t gap = 0;  // quiet time after these bytes before the next ones, from when they went out
 };
 
 struct Client {
