@@ -5,8 +5,11 @@
 //   orlentsrv -Embedding     as COM starts it; ends when its last object goes
 //   orlentsrv /Serve [FILE]  serves until killed; writes FILE once the classes are offered
 #include <windows.h>
+#include <ocidl.h>
+#include <olectl.h>
 #include <shlwapi.h>
 
+#include <cstdio>
 #include <cwchar>
 #include <string>
 
@@ -155,6 +158,54 @@ LRESULT CALLBACK WindowProc(HWND h, UINT msg, WPARAM w, LPARAM l)
     return DefWindowProcW(h, msg, w, l);
 }
 
+// A connection point and its container that nobody calls: they only hold stubs (see PinInterfaces).
+class Pinned : public IConnectionPointContainer, public IConnectionPoint {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override
+    {
+        if (riid == IID_IUnknown || riid == IID_IConnectionPoint) *out = static_cast<IConnectionPoint*>(this);
+        else if (riid == IID_IConnectionPointContainer) *out = static_cast<IConnectionPointContainer*>(this);
+        else {
+            *out = nullptr;
+            return E_NOINTERFACE;
+        }
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID, IConnectionPoint**) override { return CONNECT_E_NOCONNECTION; }
+    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Advise(IUnknown*, DWORD*) override { return CONNECT_E_CANNOTCONNECT; }
+    HRESULT STDMETHODCALLTYPE Unadvise(DWORD) override { return CONNECT_E_NOCONNECTION; }
+    HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
+};
+
+// When the last stub of an interface goes, Wine's apartment waits for the calls on that interface
+// still on their way in, and those wait for this very thread: one test letting go of the last
+// connection point while another calls in hung the shared server for good. So while it serves the
+// tests, one stub of each interface that every client uses stays up.
+void PinInterfaces()
+{
+    static Pinned pinned;
+    IUnknown* control = nullptr;
+    CreateControl(IID_IUnknown, reinterpret_cast<void**>(&control));
+    const struct {
+        IUnknown* object;
+        const IID* iid;
+    } pins[] = {{static_cast<IConnectionPoint*>(&pinned), &IID_IConnectionPoint},
+                {static_cast<IConnectionPoint*>(&pinned), &IID_IConnectionPointContainer},
+                {control, &IID_IDispatch},
+                {control, &IID_IOrlentSrvControl}};
+    for (const auto& p : pins) {
+        IStream* s = nullptr;  // kept, with the stub it holds, for the server's life
+        HRESULT hr = p.object ? CreateStreamOnHGlobal(nullptr, TRUE, &s) : E_POINTER;
+        if (SUCCEEDED(hr)) hr = CoMarshalInterface(s, *p.iid, p.object, MSHCTX_LOCAL, nullptr, MSHLFLAGS_TABLESTRONG);
+        if (FAILED(hr)) std::fprintf(stderr, "orlentsrv: no lasting stub for an interface (0x%08lx)\n", static_cast<unsigned long>(hr));
+    }
+}
+
 }  // namespace
 
 void ObjectCreated() { ++gObjects; }
@@ -211,6 +262,7 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int)
         for (int i = 0; i < 3; ++i)
             CoRegisterClassObject(*gClasses[i].clsid, &factories[i], CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,
                                   &gCookies[i]);
+        if (gServe) PinInterfaces();
         if (gServe && argc > 2) {
             HANDLE f = CreateFileW(argv[2], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
             DWORD n;
