@@ -95,7 +95,7 @@ std::vector<std::unique_ptr<TRecType>> ReadParamList(const TIni& ini)
     std::vector<std::unique_ptr<TRecType>> params;
     int32_t valType = 18;
     for (int64_t k = 0;; ++k) {
-        const std::string section = "s" + IntToStr(k);
+        const std::string section = std::string("s").append(IntToStr(k));
         const int32_t id = ini.ReadInteger(section, "addr", -1);
         if (id == -1) break;
         valType = ini.ReadInteger(section, "type", valType);

@@ -88,7 +88,7 @@ void TForm1::btnSaveClick(TObject*)
     TIniFile ini(fileName);
     for (size_t i = 0; i < FDevice->Params.size(); ++i) {
         const TRecType& p = *FDevice->Params[i];
-        const std::string section = "s" + IntToStr(static_cast<int64_t>(i));
+        const std::string section = std::string("s").append(IntToStr(static_cast<int64_t>(i)));
         ini.WriteInteger(section, "addr", p.ID);
         ini.WriteInteger(section, "type", p.ValType);
         ini.WriteString(section, "name", p.Name);

@@ -3,10 +3,20 @@
 # kernel with 32-bit emulation switched off runs no 32-bit code at all, but 64-bit Wine still
 # works: there the tests run a 64-bit build of the same sources, and the 32-bit deliverables are
 # built beside it. TOVIK_ARCH (i686 or x86_64) overrides the probe.
-if [ -z "${TOVIK_ARCH:-}" ]; then
-  if /usr/lib/wine/wine --version >/dev/null 2>&1 </dev/null; then TOVIK_ARCH=i686; else TOVIK_ARCH=x86_64; fi
+# TOVIK_ARCH_WHY says, for the scripts' own lines, why the 64-bit build is the one that runs.
+# A script sourced again from one that already decided keeps the first reason.
+if [ "${TOVIK_ARCH:-}" = i686 ]; then
+  TOVIK_ARCH_WHY=""
+elif [ -n "${TOVIK_ARCH:-}" ]; then
+  TOVIK_ARCH_WHY="${TOVIK_ARCH_WHY-TOVIK_ARCH chose $TOVIK_ARCH}"
+elif /usr/lib/wine/wine --version >/dev/null 2>&1 </dev/null; then
+  TOVIK_ARCH=i686 TOVIK_ARCH_WHY=""
+else
+  TOVIK_ARCH=x86_64
+  if "$(dirname "${BASH_SOURCE[0]}")/runs32"; then TOVIK_ARCH_WHY="32-bit Wine is not installed here"
+  else TOVIK_ARCH_WHY="this machine runs no 32-bit code"; fi
 fi
-export TOVIK_ARCH
+export TOVIK_ARCH TOVIK_ARCH_WHY
 if [ "$TOVIK_ARCH" = x86_64 ]; then
   TOVIK_WIN_BITS=64
   # wine, wineboot and wineserver as the scripts and CTest call them, of 64-bit Wine.

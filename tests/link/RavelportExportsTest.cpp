@@ -1,6 +1,7 @@
 // The export table of Ravelport.dll and the exports' behaviour around the link slot.
 #include <gtest/gtest.h>
 
+#include <winsock2.h>  // before windows.h, as the instrument helpers need it
 #include <windows.h>
 #include <tlhelp32.h>
 
