@@ -21,6 +21,19 @@ bool OldAndNewValues(const TForm1& f)
     return f.FDevice->Archive(j).ArchStandart == 3;
 }
 
+// Excel's file format number of the .xls workbook.
+const int32_t kXlsFormat = 56;
+
+// The major number of Excel's version text ("11.0", "16.0"); 0 where it has none.
+int ExcelMajorVersion(const OleVariant& version)
+{
+    const std::string text = version.AsString();
+    int major = 0;
+    for (size_t i = 0; i < text.size() && text[i] >= '0' && text[i] <= '9' && major < 10000; ++i)
+        major = major * 10 + (text[i] - '0');
+    return major;
+}
+
 }  // namespace
 
 void TForm1::BtnExcelClick(TObject*)
@@ -53,6 +66,10 @@ void TForm1::BtnExcelClick(TObject*)
         WriteWholeFile(fileName, text);
         return;
     }
+
+    // Excel refuses calls while it is busy, starting up above all: for the whole export they are
+    // made again for a few seconds before they count as failed.
+    TOleRetryFilter retryBusy;
 
     // Excel counts as started once it has answered its first call. Until then any failure (no
     // such name, a class left registered without a server, a server that does not start, an
@@ -112,7 +129,9 @@ void TForm1::BtnExcelClick(TObject*)
         // Arguments are evaluated last first, as the platform's late-bound calls do.
         OleVariant last = sheet.Get("Cells", {2, 4});
         OleVariant first = sheet.Get("Cells", {2, 1});
-        sheet.Get("Range", {first, last}).Get("Font").Put("FontStyle", "bold");
+        // Not FontStyle: that takes the style's localized name, which Excel in another language
+        // ignores or refuses.
+        sheet.Get("Range", {first, last}).Get("Font").Put("Bold", true);
     }
     const std::string fileName = WithDefaultExtension(SDs->FileName(), ".xls");
     sheet.Put("Cells", {2, 1}, "Дата время");
@@ -145,7 +164,14 @@ void TForm1::BtnExcelClick(TObject*)
     // A copy that Excel fails to finish is not left behind as if it were the export.
     const bool existed = GetFileAttributesA(fileName.c_str()) != INVALID_FILE_ATTRIBUTES;
     try {
-        app.Get("Application").Get("ActiveWorkBook").Call("SaveCopyAs", {OleVariant::ByRef(name)});
+        // From version 12 on a copy keeps the workbook's own format, which is then not .xls:
+        // those save as the .xls format (56) instead, replacing an earlier file without asking.
+        if (ExcelMajorVersion(app.Get("Version")) >= 12) {
+            app.Put("DisplayAlerts", false);
+            app.Get("Application").Get("ActiveWorkBook").Call("SaveAs", {OleVariant::ByRef(name), kXlsFormat});
+        } else {
+            app.Get("Application").Get("ActiveWorkBook").Call("SaveCopyAs", {OleVariant::ByRef(name)});
+        }
     } catch (...) {
         if (!existed) DeleteFileA(fileName.c_str());
         throw;

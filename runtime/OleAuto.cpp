@@ -25,6 +25,97 @@ std::string BstrText(BSTR b) { return b ? FromWide(b, static_cast<int>(SysString
 
 }  // namespace
 
+class TOleRetryFilter::Filter : public IMessageFilter {
+public:
+    explicit Filter(DWORD retryForMs) : FRetryFor(retryForMs) {}
+
+    // How long to wait before the next attempt of a call refused elapsedMs after it was first
+    // made; -1: give up.
+    DWORD Decide(DWORD elapsedMs) const { return elapsedMs < FRetryFor ? 200 : static_cast<DWORD>(-1); }
+    // How often COM has consulted this filter about a refused call.
+    unsigned Consulted() const { return FConsulted; }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (!ppv) return E_POINTER;
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IMessageFilter)) {
+            *ppv = static_cast<IMessageFilter*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&FRefs)); }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        LONG n = InterlockedDecrement(&FRefs);
+        if (n == 0) delete this;
+        return static_cast<ULONG>(n);
+    }
+    DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) override
+    {
+        return SERVERCALL_ISHANDLED;
+    }
+    // Either refusal is asked again: a server that is starting up gives one or the other.
+    DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD elapsedMs, DWORD rejectType) override
+    {
+        ++FConsulted;
+        if (rejectType != SERVERCALL_RETRYLATER && rejectType != SERVERCALL_REJECTED) return static_cast<DWORD>(-1);
+        return Decide(elapsedMs);
+    }
+    DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) override { return PENDINGMSG_WAITDEFPROCESS; }
+
+private:
+    virtual ~Filter() = default;
+    DWORD FRetryFor;
+    unsigned FConsulted = 0;
+    LONG FRefs = 1;
+};
+
+namespace {
+
+// The retry filter in force on this thread, if any.
+thread_local TOleRetryFilter::Filter* tRetry = nullptr;
+
+// Makes a cross-process call, again while a retry filter is in force and the server refuses it
+// without COM having asked the filter.
+template <class Call>
+HRESULT Retried(Call call)
+{
+    TOleRetryFilter::Filter* f = tRetry;
+    const DWORD start = GetTickCount();
+    for (;;) {
+        const unsigned asked = f ? f->Consulted() : 0;
+        HRESULT hr = call();
+        if ((hr != RPC_E_CALL_REJECTED && hr != RPC_E_SERVERCALL_RETRYLATER) || !f || f->Consulted() != asked)
+            return hr;
+        const DWORD wait = f->Decide(GetTickCount() - start);
+        if (wait == static_cast<DWORD>(-1)) return hr;
+        Sleep(wait);
+    }
+}
+
+}  // namespace
+
+TOleRetryFilter::TOleRetryFilter(DWORD retryForMs) : FFilter(new Filter(retryForMs)), FOuter(tRetry)
+{
+    // COM consults a message filter only in a single-threaded apartment; elsewhere the calls'
+    // own retry still holds.
+    FRegistered = SUCCEEDED(CoRegisterMessageFilter(FFilter, &FPrevious));
+    tRetry = FFilter;
+}
+
+TOleRetryFilter::~TOleRetryFilter()
+{
+    tRetry = FOuter;
+    if (FRegistered) {
+        CoRegisterMessageFilter(FPrevious, nullptr);
+        if (FPrevious) FPrevious->Release();
+    }
+    FFilter->Release();
+}
+
 void OleCheck(HRESULT hr)
 {
     if (FAILED(hr)) throw EOleSysError(SystemText(hr), hr);
@@ -214,7 +305,7 @@ OleVariant OleVariant::Invoke(const std::string& name, WORD flags, const OleVari
     std::wstring wname = ToWide(name);
     LPOLESTR names[1] = {wname.data()};
     DISPID id = 0;
-    HRESULT hr = d->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    HRESULT hr = Retried([&] { return d->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id); });
     if (FAILED(hr))
         throw EOleSysError(Format("Method '%s' not supported by automation object", name.c_str()), hr);
 
@@ -235,7 +326,9 @@ OleVariant OleVariant::Invoke(const std::string& name, WORD flags, const OleVari
     VariantInit(&result);
     EXCEPINFO ei{};
     UINT argErr = 0;
-    hr = d->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &dp, putValue ? nullptr : &result, &ei, &argErr);
+    hr = Retried([&] {
+        return d->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &dp, putValue ? nullptr : &result, &ei, &argErr);
+    });
     if (hr == DISP_E_EXCEPTION) {
         if (ei.pfnDeferredFillIn) ei.pfnDeferredFillIn(&ei);
         std::string desc = BstrText(ei.bstrDescription), source = BstrText(ei.bstrSource);

@@ -93,3 +93,25 @@ private:
 // Creates the automation object of a program identifier (CLSIDFromProgID + CoCreateInstance).
 // An unregistered identifier raises EOleSysError with ErrorCode CO_E_CLASSSTRING.
 OleVariant CreateOleObject(const std::string& progId);
+
+// While it lives, a call of this thread that an automation server refuses because it is busy
+// (Excel while it starts up: "retry later", which the caller gets as RPC_E_CALL_REJECTED) is made
+// again for a few seconds before it fails. It registers a message filter for COM to consult on
+// such calls and puts the previous filter back at the end. Where a refusal comes back without COM
+// having consulted the filter (a channel that does not), OleVariant's calls retry it themselves
+// by the same rule.
+class TOleRetryFilter {
+public:
+    explicit TOleRetryFilter(DWORD retryForMs = 5000);
+    ~TOleRetryFilter();
+    TOleRetryFilter(const TOleRetryFilter&) = delete;
+    TOleRetryFilter& operator=(const TOleRetryFilter&) = delete;
+
+    class Filter;
+
+private:
+    Filter* FFilter;
+    Filter* FOuter;
+    IMessageFilter* FPrevious = nullptr;
+    bool FRegistered = false;
+};

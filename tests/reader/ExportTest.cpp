@@ -306,7 +306,9 @@ protected:
     };
     static std::string Q(const std::string& s) { return "\"" + s + "\""; }
 
-    std::string Sequence(const std::vector<Row>& rows, bool layout3, const std::string& fileName)
+    // Version: the text the stand-in answers; saveAs: saved in the .xls format rather than as a copy.
+    std::string Sequence(const std::vector<Row>& rows, bool layout3, const std::string& fileName,
+                         const std::string& version = "16.0", bool saveAs = true)
     {
         Expect e;
         const int app = 0;
@@ -322,7 +324,7 @@ protected:
         int c24 = e.Get(sheet, "Cells(2,4)");                     // 7
         int c21 = e.Get(sheet, "Cells(2,1)");
         int range = e.Get(sheet, "Range(o" + std::to_string(c21) + ",o" + std::to_string(c24) + ")");
-        e.Put(e.Get(range, "Font"), "FontStyle = \"bold\"");
+        e.Put(e.Get(range, "Font"), "Bold = true");
         e.Put(sheet, "Cells(2,1) = " + Q("Дата время"));         // 9
         e.Put(sheet, "Cells(2,2) = " + Q("Название параметра"));
         if (layout3) {
@@ -346,8 +348,11 @@ protected:
                 e.Put(sheet, "Cells(" + x + ",3) = " + Q(rows[r].c[4]));
             }
         }
-        int a1 = e.Get(app, "Application");                       // 11
-        e.Call(e.Get(a1, "ActiveWorkBook"), "SaveCopyAs(&" + Q(fileName) + ")");
+        e.log += "o0 get Version -> " + Q(version) + "\n";        // 11
+        if (saveAs) e.Put(app, "DisplayAlerts = false");
+        int a1 = e.Get(app, "Application");
+        e.Call(e.Get(a1, "ActiveWorkBook"),
+               saveAs ? "SaveAs(&" + Q(fileName) + ",56)" : "SaveCopyAs(&" + Q(fileName) + ")");
         int a2 = e.Get(app, "Application");                       // 12
         e.Call(e.Get(a2, "ActiveWorkBook"), "Close(false,null,null)");
         return e.log;
@@ -404,6 +409,36 @@ TEST_F(ExportExcelTest, FailingCallStopsTheExportThere)
     EXPECT_EQ(log.find("Columns"), std::string::npos);
     EXPECT_EQ(stub.LiveObjects(), 0);
     EXPECT_EQ(Work.Listing(), "");
+}
+
+// Excel in a process of its own, as it runs: version 12 and later save in the .xls format rather
+// than a copy in the workbook's own format; calls it refuses while busy are made again.
+TEST_F(ExportExcelTest, OutOfProcessExcelSavesByItsVersionAndOutlastsBusyRefusals)
+{
+    const struct {
+        const char* version;
+        int busy;
+        bool saveAs;
+    } cases[] = {{"9.0", 0, false}, {"11.0", 0, false}, {"12.0", 2, true}, {"16.0", 0, true}};
+    Layout3(false);
+    Fill(kTwo);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.version);
+        const std::string name = std::string("v") + c.version + ".xls";
+        std::string log;
+        {
+            TExcelServer excel(Work.Unix() + "-" + c.version + ".log", c.version, c.busy);
+            Save(name, 2);
+            log = excel.FinalLog();
+        }
+        std::string want = Sequence(kTwo, false, Work.Win(name), c.version, c.saveAs);
+        for (int i = 0; i < c.busy; ++i) want.insert(want.find('\n') + 1, "busy\n");
+        // Every object was let go of, so the server ended.
+        EXPECT_EQ(log, want + "exit\n");
+    }
+    // Excel wrote every file itself, and no message was shown.
+    EXPECT_EQ(Work.Listing(), "");
+    EXPECT_TRUE(Dialogs.Texts().empty());
 }
 
 }  // namespace

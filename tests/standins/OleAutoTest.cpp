@@ -68,6 +68,35 @@ TEST(OleAuto, ServerExceptionStopsWithItsDescription)
     EXPECT_EQ(stub.LiveObjects(), 0);
 }
 
+// The message filter of the thread now, as COM holds it (only compared, never called).
+IMessageFilter* CurrentMessageFilter()
+{
+    IMessageFilter* f = nullptr;
+    CoRegisterMessageFilter(nullptr, &f);
+    if (f) {
+        CoRegisterMessageFilter(f, nullptr);
+        f->Release();
+    }
+    return f;
+}
+
+TEST(OleAuto, RetryFilterIsInForceForItsLifetimeAndPutsThePreviousOneBack)
+{
+    TComApartment com;
+    ASSERT_EQ(CurrentMessageFilter(), nullptr);
+    {
+        TOleRetryFilter outer;
+        IMessageFilter* first = CurrentMessageFilter();
+        EXPECT_NE(first, nullptr);
+        {
+            TOleRetryFilter inner;
+            EXPECT_NE(CurrentMessageFilter(), first);
+        }
+        EXPECT_EQ(CurrentMessageFilter(), first);
+    }
+    EXPECT_EQ(CurrentMessageFilter(), nullptr);
+}
+
 TEST(OleAuto, VariantsConvertAndArraysKeepTheirElements)
 {
     OleVariant arr = OleVariant::Array({OleVariant(7), OleVariant("пример"), OleVariant(true), OleVariant::Null()});

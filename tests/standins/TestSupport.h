@@ -195,6 +195,42 @@ private:
     void (*FFailAt)(int) = nullptr;
 };
 
+#ifdef EXCELREC_EXE
+// The recording stand-in as a local server, registered as "Excel.Application" for the lifetime of
+// this object: out of process, as Excel runs, so calls cross the COM channel. COM starts one server
+// per object created, with the version text to answer and the number of calls to refuse as busy.
+class TExcelServer {
+public:
+    TExcelServer(const std::string& logFile, const std::string& version, int busy) : FLog(logFile)
+    {
+        Unregister();
+        DeleteFileA(WinPath(FLog).c_str());
+        const std::string cls = std::string("CLSID\\") + kExcelClsid;
+        SetKeyValue(cls + "\\LocalServer32", nullptr,
+                    "\"" + WinPath(EXCELREC_EXE) + "\" /Log \"" + WinPath(FLog) + "\" /Version " + version +
+                        " /Busy " + std::to_string(busy));
+        SetKeyValue("Excel.Application\\CLSID", nullptr, kExcelClsid);
+    }
+    ~TExcelServer() { Unregister(); }
+    // The server's log once it has ended, which it does when the client has let go of every
+    // object (its last line is "exit"); what there is after the time is up otherwise.
+    std::string FinalLog(DWORD ms = 20000) const
+    {
+        std::string text;
+        for (DWORD waited = 0;; waited += 50) {
+            text = ReadFileBytes(WinPath(FLog));
+            if (text.size() >= 5 && text.compare(text.size() - 5, 5, "exit\n") == 0) return text;
+            if (waited >= ms) return text;
+            Sleep(50);
+        }
+    }
+
+private:
+    TRegistrationLock FLock;
+    std::string FLog;
+};
+#endif
+
 // "Excel.Application" registered, but no Excel to be had from it, for the lifetime of this object.
 class TBrokenExcel {
 public:

@@ -1,169 +1,10 @@
-// A stand-in automation server for tests: every object answers every name, records each call
-// on it as one line and hands out a fresh object for every get, so that a test can compare the
-// exact sequence of calls a client made.
-//
-// A line reads: "o<obj> get|put|call <Name>(<args>)[ = <value>][ -> o<new>]", with
-// arguments as 12, 1.5, "text", &"text" (by reference), true/false, null, empty, o<obj>.
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#include <oleauto.h>
-
-#include <cstdio>
-#include <set>
-#include <string>
-#include <vector>
+// The recording "Excel.Application" as an in-process server: the tests load the same library and
+// steer and read the recorder through the exports below.
+#include "Recorder.h"
 
 namespace {
 
-std::string gLog;
-std::vector<std::wstring> gNames;
-int gNextId = 0;
-int gCalls = 0;
-int gFailAt = 0;
-LONG gLive = 0;
 LONG gLocks = 0;
-
-class StubObject;
-std::set<StubObject*> gObjects;
-
-std::string Narrow(const wchar_t* w, int n)
-{
-    if (!w || n <= 0) return {};
-    int len = WideCharToMultiByte(1251, 0, w, n, nullptr, 0, nullptr, nullptr);
-    std::string s(static_cast<size_t>(len), '\0');
-    WideCharToMultiByte(1251, 0, w, n, s.data(), len, nullptr, nullptr);
-    return s;
-}
-
-std::string Describe(const VARIANT& v);
-
-class StubObject : public IDispatch {
-public:
-    StubObject() : FId(gNextId++)
-    {
-        gObjects.insert(this);
-        InterlockedIncrement(&gLive);
-    }
-    virtual ~StubObject()
-    {
-        gObjects.erase(this);
-        InterlockedDecrement(&gLive);
-    }
-    int Id() const { return FId; }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (!ppv) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)) {
-            *ppv = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&FRefs)); }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        LONG n = InterlockedDecrement(&FRefs);
-        if (n == 0) delete this;
-        return static_cast<ULONG>(n);
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override
-    {
-        *n = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override
-    {
-        for (UINT i = 0; i < count; ++i) {
-            std::wstring n = names[i];
-            size_t k = 0;
-            while (k < gNames.size() && gNames[k] != n) ++k;
-            if (k == gNames.size()) gNames.push_back(n);
-            ids[i] = static_cast<DISPID>(k + 1);
-        }
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* dp, VARIANT* result,
-                                     EXCEPINFO* ei, UINT*) override
-    {
-        if (id < 1 || static_cast<size_t>(id) > gNames.size()) return DISP_E_MEMBERNOTFOUND;
-        const std::wstring& wn = gNames[static_cast<size_t>(id - 1)];
-        const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
-        const bool get = !put && (flags & DISPATCH_PROPERTYGET) != 0;
-        std::string line = "o" + std::to_string(FId) + (put ? " put " : get ? " get " : " call ") +
-                           Narrow(wn.data(), static_cast<int>(wn.size()));
-        UINT named = dp ? dp->cNamedArgs : 0, total = dp ? dp->cArgs : 0;
-        if (put && named != 1) return DISP_E_PARAMNOTOPTIONAL;
-        UINT positional = total - named;
-        if (positional > 0) {
-            line += "(";
-            // rgvarg holds the arguments last first, after the named ones.
-            for (UINT i = 0; i < positional; ++i) {
-                if (i) line += ",";
-                line += Describe(dp->rgvarg[total - 1 - i]);
-            }
-            line += ")";
-        }
-        if (put) line += " = " + Describe(dp->rgvarg[0]);
-        ++gCalls;
-        if (gFailAt == gCalls) {
-            gLog += line + " !\n";
-            if (ei) {
-                ZeroMemory(ei, sizeof(*ei));
-                ei->bstrSource = SysAllocString(L"ExcelStub");
-                ei->bstrDescription = SysAllocString(L"Stub failure");
-                ei->scode = E_FAIL;
-            }
-            return DISP_E_EXCEPTION;
-        }
-        if (get && result) {
-            StubObject* o = new StubObject;
-            o->AddRef();
-            VariantInit(result);
-            result->vt = VT_DISPATCH;
-            result->pdispVal = o;
-            line += " -> o" + std::to_string(o->Id());
-        } else if (result) {
-            VariantInit(result);
-        }
-        gLog += line + "\n";
-        return S_OK;
-    }
-
-private:
-    int FId;
-    LONG FRefs = 0;
-};
-
-std::string Describe(const VARIANT& v)
-{
-    char buf[64];
-    switch (v.vt) {
-    case VT_EMPTY: return "empty";
-    case VT_NULL: return "null";
-    case VT_I2: return std::to_string(v.iVal);
-    case VT_I4: return std::to_string(v.lVal);
-    case VT_R8:
-        snprintf(buf, sizeof buf, "%g", v.dblVal);
-        return buf;
-    case VT_BOOL: return v.boolVal ? "true" : "false";
-    case VT_BSTR: return "\"" + Narrow(v.bstrVal, static_cast<int>(SysStringLen(v.bstrVal))) + "\"";
-    case VT_BSTR | VT_BYREF:
-        return "&\"" + Narrow(*v.pbstrVal, static_cast<int>(SysStringLen(*v.pbstrVal))) + "\"";
-    case VT_ERROR: return "missing";
-    case VT_VARIANT | VT_BYREF: return "&" + Describe(*v.pvarVal);
-    case VT_DISPATCH:
-        for (StubObject* o : gObjects)
-            if (static_cast<IDispatch*>(o) == v.pdispVal) return "o" + std::to_string(o->Id());
-        return "dispatch";
-    default: return "vt" + std::to_string(v.vt);
-    }
-}
 
 class StubFactory : public IClassFactory {
 public:
@@ -181,9 +22,7 @@ public:
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override
     {
         if (outer) return CLASS_E_NOAGGREGATION;
-        StubObject* o = new StubObject;
-        o->AddRef();
-        gLog += "create -> o" + std::to_string(o->Id()) + "\n";
+        IDispatch* o = excelrec::CreateApplication();
         HRESULT hr = o->QueryInterface(riid, ppv);
         o->Release();
         return hr;
@@ -207,23 +46,11 @@ HRESULT WINAPI DllGetClassObject(REFCLSID, REFIID riid, void** ppv)
     return gFactory.QueryInterface(riid, ppv);
 }
 
-HRESULT WINAPI DllCanUnloadNow() { return gLive == 0 && gLocks == 0 ? S_OK : S_FALSE; }
+HRESULT WINAPI DllCanUnloadNow() { return excelrec::LiveObjects() == 0 && gLocks == 0 ? S_OK : S_FALSE; }
 
 // Test controls.
-const char* StubLog() { return gLog.c_str(); }
-// Forgets the log and numbers new objects from 0 again; call with no object alive.
-void StubReset()
-{
-    gLog.clear();
-    gNextId = 0;
-    gCalls = 0;
-    gFailAt = 0;
-}
-int StubLiveObjects() { return static_cast<int>(gLive); }
-// The n-th Invoke from now (1-based) fails with a server exception "Stub failure"; 0: none.
-void StubFailAt(int n)
-{
-    gCalls = 0;
-    gFailAt = n;
-}
+const char* StubLog() { return excelrec::LogText().c_str(); }
+void StubReset() { excelrec::Reset(); }
+int StubLiveObjects() { return excelrec::LiveObjects(); }
+void StubFailAt(int n) { excelrec::FailAt(n); }
 }
