@@ -385,3 +385,21 @@ TEST_F(ProgramTest, RunsFromACyrillicFolderUnderAnotherSystemCodePage)
     // The choices were written back, and the rest of main.ini is as it was.
     EXPECT_EQ(GetFile(prog + L"main.ini"), ini);
 }
+
+// A folder that cp1251 cannot name (Greek here): the program reaches its files by the short name.
+TEST_F(ProgramTest, AFolderNamedOutsideCp1251IsReachedByItsShortName)
+{
+    const std::wstring prog = Wide(Dir) + L"\x03a0\x03c1\x03cc\x03b3\x03c1\x03b1\x03bc\x03bc\x03b1\\";
+    ASSERT_TRUE(CreateDirectoryW(prog.c_str(), nullptr));
+    for (const char* f : {"Tovik.exe", "Ravelport.dll"})
+        ASSERT_TRUE(CopyFileW(Wide(Dir + f).c_str(), (prog + Wide(f)).c_str(), FALSE)) << f;
+    ASSERT_NO_FATAL_FAILURE(StartLine(5));
+    ASSERT_TRUE(PutFile(prog + L"dev.ini", DeviceFile));
+    ASSERT_TRUE(PutFile(prog + L"main.ini", MainIni("dev.ini")));
+    ASSERT_NO_FATAL_FAILURE(Launch(prog));
+    PostMessageW(ReadButton, BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(ReadButton) && IsWindowVisible(SaveButton); }, 60000));
+    EXPECT_EQ(ArchiveRequests(), 5);
+    PostMessageW(Main, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(Exited(30000));
+}
