@@ -1,9 +1,10 @@
-# tovik_add_gtest(<target> [OWN_MAIN] SOURCES <files...> [LIBS <libs...>] [LOCK <resource>])
+# tovik_add_gtest(<target> [OWN_MAIN] SOURCES <files...> [LIBS <libs...>] [LOCK <resource>]
+#                 [ENVIRONMENT <VAR=value...>])
 # One GoogleTest program run under Wine; each case becomes a ctest test. LOCK: a shared thing
 # (such as the mouse pointer) that no two tests of the lock use at once.
 include(GoogleTest)
 function(tovik_add_gtest target)
-  cmake_parse_arguments(T "OWN_MAIN" "LOCK" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "OWN_MAIN" "LOCK" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
   add_executable(${target} ${T_SOURCES})
   target_link_libraries(${target} PRIVATE ${T_LIBS} gtest gmock)
   target_compile_definitions(${target} PRIVATE
@@ -16,6 +17,9 @@ function(tovik_add_gtest target)
   set(props TIMEOUT 300)
   if(T_LOCK)
     list(APPEND props RESOURCE_LOCK ${T_LOCK})
+  endif()
+  if(T_ENVIRONMENT)
+    list(APPEND props ENVIRONMENT "${T_ENVIRONMENT}")
   endif()
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST

@@ -128,9 +128,29 @@ int TComPortObject::SendWithDirection(const TArrayByte& Frame)
 {
     if (FlowControl == 1) Port->SetRTSLine(true);
     Sleep(1);
+    LARGE_INTEGER freq, start;
+    QueryPerformanceFrequency(&freq);
+    QueryPerformanceCounter(&start);
     int sent = Port->WriteBlock(Frame.data(), static_cast<int32_t>(Frame.size()));
     if (FlowControl == 1) {
-        BusyDelay(SpeedHoldMs[std::min<int>(Speed, 7)]);
+        const int speed = std::min<int>(Speed, 7);
+        BusyDelay(SpeedHoldMs[speed]);
+        // A write is done once the driver holds the bytes (a UART's FIFO, a USB adapter), not once
+        // they have left the wire: the converter must not turn the line round before the frame's
+        // own time (11 bits a byte) plus the hold has passed since the write began.
+        const LONGLONG bits = static_cast<LONGLONG>(std::max(sent, 0)) * 11;
+        const LONGLONG wire = (bits * freq.QuadPart + SpeedBitRates[speed] - 1) / SpeedBitRates[speed];
+        const LONGLONG until = start.QuadPart + wire + SpeedHoldMs[speed] * freq.QuadPart / 1000;
+        for (;;) {
+            LARGE_INTEGER now;
+            QueryPerformanceCounter(&now);
+            const LONGLONG left = until - now.QuadPart;
+            if (left <= 0) break;
+            // Long frames at low speeds sleep most of their time; the last stretch is a busy
+            // wait, since a sleep may overshoot by a timer tick and the reply follows at once.
+            const LONGLONG leftMs = left * 1000 / freq.QuadPart;
+            if (leftMs > 30) Sleep(static_cast<DWORD>(leftMs - 20));
+        }
         Port->SetRTSLine(false);
     }
     return sent;

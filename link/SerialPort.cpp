@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "Cp1251.h"
 #include "SerialPort.h"
 
 struct TCustomSerialPort::TPendingTransfer {
@@ -83,7 +84,7 @@ void TCustomSerialPort::RemoveListener(TSerialPortListener* Listener)
 void TCustomSerialPort::OpenDeviceHandle()
 {
     std::string name = "\\\\.\\" + FPort;
-    HANDLE h = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+    HANDLE h = CreateFileW(ToWide(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                            FILE_FLAG_OVERLAPPED, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         throw ESerialPort(1, static_cast<int>(GetLastError()));

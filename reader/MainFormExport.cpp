@@ -1,4 +1,5 @@
 // Saving the list grid as a tab-separated text file or as an Excel workbook.
+#include "Cp1251.h"
 #include "MainFormU.h"
 #include "MyFileUtils.h"
 #include "OleAuto.h"
@@ -162,7 +163,7 @@ void TForm1::BtnExcelClick(TObject*)
     }
     OleVariant name = fileName;
     // A copy that Excel fails to finish is not left behind as if it were the export.
-    const bool existed = GetFileAttributesA(fileName.c_str()) != INVALID_FILE_ATTRIBUTES;
+    const bool existed = GetFileAttributesW(ToWide(fileName).c_str()) != INVALID_FILE_ATTRIBUTES;
     try {
         // From version 12 on a copy keeps the workbook's own format, which is then not .xls:
         // those save as the .xls format (56) instead, replacing an earlier file without asking.
@@ -173,7 +174,7 @@ void TForm1::BtnExcelClick(TObject*)
             app.Get("Application").Get("ActiveWorkBook").Call("SaveCopyAs", {OleVariant::ByRef(name)});
         }
     } catch (...) {
-        if (!existed) DeleteFileA(fileName.c_str());
+        if (!existed) DeleteFileW(ToWide(fileName).c_str());
         throw;
     }
     app.Get("Application").Get("ActiveWorkBook").Call("Close", {false, OleVariant::Null(), OleVariant::Null()});

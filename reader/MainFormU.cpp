@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "Cp1251.h"
 #include "DeviceFile.h"
 #include "MyFileUtils.h"
 #include "Registry.h"
@@ -11,11 +12,33 @@
 TForm1* Form1 = nullptr;
 
 namespace {
-std::string ProgramFileName()
+// The program's path in cp1251, asked for in UTF-16: the ANSI call answers in the system's code
+// page. A path that cp1251 cannot hold is tried in its short form; exact is false when that fails
+// too (the result then has "?" for what is missing).
+std::string ProgramFileName(bool* exact = nullptr)
 {
-    char buf[MAX_PATH + 1];
-    DWORD n = GetModuleFileNameA(nullptr, buf, MAX_PATH);
-    return std::string(buf, n);
+    std::wstring w(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD n = GetModuleFileNameW(nullptr, &w[0], static_cast<DWORD>(w.size()));
+        if (n < w.size() || w.size() >= 32768) {
+            w.resize(std::min<size_t>(n, w.size()));
+            break;
+        }
+        w.resize(w.size() * 2);
+    }
+    std::string path;
+    bool ok = FromWideExact(w, path);
+    if (!ok) {
+        std::wstring s(w.size() + 1, L'\0');
+        DWORD n = GetShortPathNameW(w.c_str(), &s[0], static_cast<DWORD>(s.size()));
+        std::string shortPath;
+        if (n > 0 && n < s.size() && FromWideExact(s.substr(0, n), shortPath)) {
+            path = shortPath;
+            ok = true;
+        }
+    }
+    if (exact) *exact = ok;
+    return path;
 }
 
 }  // namespace
@@ -25,7 +48,14 @@ TForm1::TForm1(TComponent* AOwner, std::string settingsDir)
 {
     VariantInit(&FValue);
     VariantInit(&FRecFormat);
-    if (FSettingsDir.empty()) FSettingsDir = ExtractFilePath(ProgramFileName());
+    if (FSettingsDir.empty()) {
+        bool exact = true;
+        FSettingsDir = ExtractFilePath(ProgramFileName(&exact));
+        if (!exact)
+            ShowMessage("Имя папки программы содержит знаки, которых нет в кодировке Windows-1251:\n" +
+                        FSettingsDir + "\nmain.ini и файлы приборов в ней не будут найдены. "
+                        "Переместите программу в папку с другим именем.");
+    }
     CreateLayout();
 }
 
@@ -405,7 +435,7 @@ void TForm1::FormDestroy(TObject*)
 
 bool TForm1::BindLinkLibrary()
 {
-    FLib = LoadLibraryA("Ravelport.dll");
+    FLib = LoadLibraryW(L"Ravelport.dll");
     if (!FLib) {
         ShowMessage("Библиотека Ravelport.dll не найдена");
         return false;

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "Cp1251.h"
+
 namespace {
 // "C:" or "\\server\share"; empty when the path has neither.
 std::string DrivePart(const std::string& path)
@@ -44,15 +46,19 @@ std::string ExtractFileExt(const std::string& fileName)
 
 std::string LongFileNameByWalk(std::string Path)
 {
+    const std::string given = Path;
     std::string result;
     do {
-        WIN32_FIND_DATAA fd;
-        HANDLE h = FindFirstFileA(Path.c_str(), &fd);
+        WIN32_FIND_DATAW fd;
+        HANDLE h = FindFirstFileW(ToWide(Path).c_str(), &fd);
         if (h == INVALID_HANDLE_VALUE) break;
-        fd.cFileName[MAX_PATH - 1] = 0;
-        result.insert(0, fd.cFileName);
-        result.insert(0, 1, '\\');
         FindClose(h);
+        fd.cFileName[MAX_PATH - 1] = 0;
+        std::string name;
+        // A long name that cp1251 cannot hold is of no use to the caller: the path stays as given.
+        if (!FromWideExact(fd.cFileName, name)) return given;
+        result.insert(0, name);
+        result.insert(0, 1, '\\');
         std::string parent = ParentDir(Path);
         // A root that the system does find must not walk on for ever.
         if (parent == Path) break;
@@ -63,21 +69,26 @@ std::string LongFileNameByWalk(std::string Path)
 
 std::string GetLongFileName(const std::string& Path)
 {
-    using TGetLongPathName = DWORD(WINAPI*)(LPCSTR, LPSTR, DWORD);
+    // The wide call: the ANSI one reads the path in the system's code page, not in cp1251.
+    using TGetLongPathName = DWORD(WINAPI*)(LPCWSTR, LPWSTR, DWORD);
     HMODULE kernel = GetModuleHandleA("KERNEL32");
     TGetLongPathName fn = nullptr;
     if (kernel)
         fn = reinterpret_cast<TGetLongPathName>(
-            reinterpret_cast<void*>(GetProcAddress(kernel, "GetLongPathNameA")));
+            reinterpret_cast<void*>(GetProcAddress(kernel, "GetLongPathNameW")));
     if (!fn) return LongFileNameByWalk(Path);
 
-    std::vector<char> buf(MAX_PATH + 1);
-    DWORD n = fn(Path.c_str(), buf.data(), MAX_PATH);
+    const std::wstring path = ToWide(Path);
+    std::vector<wchar_t> buf(MAX_PATH + 1);
+    DWORD n = fn(path.c_str(), buf.data(), MAX_PATH);
     // A longer name: the function answered the size it needs and wrote nothing; ask again.
     if (n >= MAX_PATH) {
         buf.assign(n + 1, 0);
-        n = fn(Path.c_str(), buf.data(), n + 1);
+        n = fn(path.c_str(), buf.data(), n + 1);
         if (n >= buf.size()) n = 0;
     }
-    return std::string(buf.data(), n);
+    std::string result;
+    // A long form that cp1251 cannot hold is of no use to the caller: the path stays as given.
+    if (!FromWideExact(std::wstring(buf.data(), n), result)) return Path;
+    return result;
 }

@@ -1,6 +1,9 @@
 #include "VersionInfo.h"
 
 #include <cstring>
+#include <cwchar>
+
+#include "Cp1251.h"
 
 const char* const TVersionResource::KeyNames[VersionKeyCount] = {
     "CompanyName",    "FileDescription", "FileVersion",      "InternalName", "LegalCopyright",
@@ -16,14 +19,16 @@ TVersionResource::TVersionResource(const std::string& FileName) : FFileName(File
 
 void TVersionResource::LoadVersionResource()
 {
-    FSize = static_cast<int32_t>(GetFileVersionInfoSizeA(FFileName.c_str(), &FHandle));
+    // The wide calls: the ANSI ones read the name in the system's code page, not in cp1251.
+    const std::wstring name = ToWide(FFileName);
+    FSize = static_cast<int32_t>(GetFileVersionInfoSizeW(name.c_str(), &FHandle));
     if (FSize <= 0) throw ENoVersionInfoError("No Version Info Available.");
     FData.assign(static_cast<size_t>(FSize), 0);
-    if (!GetFileVersionInfoA(FFileName.c_str(), FHandle, static_cast<DWORD>(FSize), FData.data()))
+    if (!GetFileVersionInfoW(name.c_str(), FHandle, static_cast<DWORD>(FSize), FData.data()))
         throw EVersionInfoError("Cannot obtain version info.");
     void* p = nullptr;
     UINT len = 0;
-    if (!VerQueryValueA(FData.data(), "\\VarFileInfo\\Translation", &p, &len) || !p ||
+    if (!VerQueryValueW(FData.data(), L"\\VarFileInfo\\Translation", &p, &len) || !p ||
         len < sizeof(DWORD))
         throw EVersionInfoError("No language info.");
     FTranslation = static_cast<const DWORD*>(p);
@@ -33,7 +38,7 @@ void TVersionResource::LoadFixedFileInfo()
 {
     void* p = nullptr;
     UINT len = 0;
-    if (!VerQueryValueA(FData.data(), "\\", &p, &len) || !p || len < sizeof(VS_FIXEDFILEINFO))
+    if (!VerQueryValueW(FData.data(), L"\\", &p, &len) || !p || len < sizeof(VS_FIXEDFILEINFO))
         throw eNoFixedVersionInfo("No fixed file info");
     FFixedInfo = static_cast<const VS_FIXEDFILEINFO*>(p);
 }
@@ -67,10 +72,11 @@ std::string TVersionResource::GetKeyString(uint8_t Index) const
                                KeyNames[Index], "");
     void* p = nullptr;
     UINT len = 0;
-    // The block is the caller's copy; VerQueryValueA wants a non-const pointer.
-    if (!VerQueryValueA(const_cast<uint8_t*>(FData.data()), block.c_str(), &p, &len) || !p)
+    // The block is the caller's copy; VerQueryValueW wants a non-const pointer. The text comes as
+    // UTF-16 (its length in characters) and is given back in cp1251.
+    if (!VerQueryValueW(const_cast<uint8_t*>(FData.data()), ToWide(block).c_str(), &p, &len) || !p)
         return std::string();
     // Stay inside the block even if a broken resource lacks the terminating zero.
-    const char* text = static_cast<const char*>(p);
-    return std::string(text, strnlen(text, len));
+    const wchar_t* text = static_cast<const wchar_t*>(p);
+    return FromWide(text, static_cast<int>(wcsnlen(text, len)));
 }

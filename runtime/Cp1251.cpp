@@ -24,4 +24,16 @@ std::string FromWide(const wchar_t* w, int len)
     return s;
 }
 
+bool FromWideExact(const std::wstring& w, std::string& out)
+{
+    out.clear();
+    if (w.empty()) return true;
+    BOOL lost = FALSE;
+    const int len = static_cast<int>(w.size());
+    int n = WideCharToMultiByte(1251, WC_NO_BEST_FIT_CHARS, w.data(), len, nullptr, 0, nullptr, &lost);
+    out.assign(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(1251, WC_NO_BEST_FIT_CHARS, w.data(), len, out.data(), n, nullptr, &lost);
+    return !lost;
+}
+
 std::string FromWide(const std::wstring& w) { return FromWide(w.data(), static_cast<int>(w.size())); }

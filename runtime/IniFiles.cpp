@@ -2,42 +2,228 @@
 
 #include <windows.h>
 
+#include <unordered_map>
 #include <vector>
 
+#include "Cp1251.h"
+
+// The file is read and written as its own bytes, and only its name goes to the system (as
+// UTF-16): the profile functions would take the name in the system's code page, and read and
+// write the contents through it, which need not be 1251. The rules are theirs: names match
+// without regard to case, blanks round names and values go, one pair of quotes round a value
+// goes, a line beginning with ";" is a comment, and the first of two equal names counts.
+struct TIniFile::TContents {
+    struct Line {
+        size_t begin, end, next;  // the text [begin, end), the line ending up to next
+        enum { Other, Section, Key } kind;
+        std::string name;   // section or key name as written, without blanks round it
+        std::string value;  // a key's value as written, without blanks round it
+        bool hasValue;      // a key line with "="
+    };
+    struct Section {
+        size_t header;  // its line
+        size_t end;     // the line after its last one
+        std::unordered_map<std::string, size_t> keys;  // upper-case name -> first line
+    };
+
+    bool known = false;  // read at least once
+    bool exists = false;
+    FILETIME written{};
+    ULONGLONG size = 0;
+    std::string bytes;
+    std::vector<Line> lines;
+    std::vector<Section> sections;
+    std::unordered_map<std::string, size_t> sectionIndex;  // upper-case name -> first section
+
+    void Parse();
+    const Line* Find(const std::string& section, const std::string& ident) const;
+    const Section* FindSection(const std::string& section) const;
+};
+
 namespace {
-// Splits a double-NUL-terminated list as the profile functions return it.
-void SplitList(const char* p, size_t n, TStringList& out)
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+
+std::string Trimmed(const std::string& s, size_t b, size_t e)
 {
-    size_t i = 0;
-    while (i < n && p[i]) {
-        size_t j = i;
-        while (j < n && p[j]) ++j;
-        out.Add(std::string(p + i, j - i));
-        i = j + 1;
-    }
+    while (b < e && IsBlank(s[b])) ++b;
+    while (e > b && IsBlank(s[e - 1])) --e;
+    return s.substr(b, e - b);
 }
 
-std::string ReadList(const char* section, const std::string& file)
+// Upper case of cp1251 text, as the system's own case mapping has it.
+std::string Upper(const std::string& s)
 {
-    std::vector<char> buf(16384);
-    for (;;) {
-        DWORD n = section ? GetPrivateProfileStringA(section, nullptr, "", buf.data(),
-                                                     static_cast<DWORD>(buf.size()), file.c_str())
-                          : GetPrivateProfileSectionNamesA(buf.data(), static_cast<DWORD>(buf.size()),
-                                                           file.c_str());
-        if (n < buf.size() - 2) return std::string(buf.data(), n);
-        buf.resize(buf.size() * 4);
-    }
+    static const std::vector<unsigned char> table = [] {
+        std::vector<unsigned char> t(256);
+        for (int i = 0; i < 256; ++i) {
+            t[i] = static_cast<unsigned char>(i);
+            std::wstring w = ToWide(std::string(1, static_cast<char>(i)));
+            if (w.size() != 1) continue;
+            CharUpperBuffW(&w[0], 1);
+            std::string back = FromWide(w);
+            if (back.size() == 1 && ToWide(back) == w) t[i] = static_cast<unsigned char>(back[0]);
+        }
+        return t;
+    }();
+    std::string u(s);
+    for (char& c : u) c = static_cast<char>(table[static_cast<unsigned char>(c)]);
+    return u;
 }
+
+bool Stamp(const std::string& fileName, FILETIME& written, ULONGLONG& size)
+{
+    WIN32_FILE_ATTRIBUTE_DATA a;
+    if (!GetFileAttributesExW(ToWide(fileName).c_str(), GetFileExInfoStandard, &a) ||
+        (a.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    written = a.ftLastWriteTime;
+    size = (static_cast<ULONGLONG>(a.nFileSizeHigh) << 32) | a.nFileSizeLow;
+    return true;
+}
+
+bool ReadBytes(const std::string& fileName, std::string& bytes)
+{
+    HANDLE h = CreateFileW(ToWide(fileName).c_str(), GENERIC_READ,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    bytes.clear();
+    char buf[65536];
+    DWORD got = 0;
+    bool ok = true;
+    while ((ok = ReadFile(h, buf, sizeof buf, &got, nullptr) != 0) && got > 0) bytes.append(buf, got);
+    CloseHandle(h);
+    return ok;
+}
+
+bool WriteBytes(const std::string& fileName, const std::string& bytes)
+{
+    HANDLE h = CreateFileW(ToWide(fileName).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    bool ok = true;
+    size_t done = 0;
+    while (ok && done < bytes.size()) {
+        DWORD written = 0;
+        ok = WriteFile(h, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &written, nullptr) &&
+             written > 0;
+        done += written;
+    }
+    ok = ok && SetEndOfFile(h);
+    return CloseHandle(h) && ok;
+}
+
 }  // namespace
+
+void TIniFile::TContents::Parse()
+{
+    lines.clear();
+    sections.clear();
+    sectionIndex.clear();
+    for (size_t b = 0; b < bytes.size();) {
+        size_t nl = bytes.find('\n', b);
+        size_t next = nl == std::string::npos ? bytes.size() : nl + 1;
+        size_t e = nl == std::string::npos ? bytes.size() : nl;
+        if (e > b && bytes[e - 1] == '\r') --e;
+        Line l{b, e, next, Line::Other, {}, {}, false};
+        size_t s = b;
+        while (s < e && IsBlank(bytes[s])) ++s;
+        if (s < e && bytes[s] == '[') {
+            size_t close = e;
+            while (close > s && bytes[close - 1] != ']') --close;
+            l.kind = Line::Section;
+            l.name = Trimmed(bytes, s + 1, close > s + 1 ? close - 1 : e);
+        } else if (s < e && bytes[s] != ';') {
+            size_t eq = bytes.find('=', s);
+            l.kind = Line::Key;
+            l.hasValue = eq < e;
+            l.name = Trimmed(bytes, s, l.hasValue ? eq : e);
+            if (l.hasValue) l.value = Trimmed(bytes, eq + 1, e);
+        }
+        if (l.kind == Line::Section) {
+            if (!sections.empty()) sections.back().end = lines.size();
+            sections.push_back(Section{lines.size(), 0, {}});
+            sectionIndex.emplace(Upper(l.name), sections.size() - 1);
+        } else if (l.kind == Line::Key && !sections.empty()) {
+            sections.back().keys.emplace(Upper(l.name), lines.size());
+        }
+        lines.push_back(std::move(l));
+        b = next;
+    }
+    if (!sections.empty()) sections.back().end = lines.size();
+}
+
+const TIniFile::TContents::Section* TIniFile::TContents::FindSection(const std::string& section) const
+{
+    auto s = sectionIndex.find(Upper(Trimmed(section, 0, section.size())));
+    return s == sectionIndex.end() ? nullptr : &sections[s->second];
+}
+
+const TIniFile::TContents::Line* TIniFile::TContents::Find(const std::string& section,
+                                                           const std::string& ident) const
+{
+    const Section* s = FindSection(section);
+    if (!s) return nullptr;
+    auto k = s->keys.find(Upper(Trimmed(ident, 0, ident.size())));
+    return k == s->keys.end() ? nullptr : &lines[k->second];
+}
+
+TIniFile::TIniFile(std::string fileName)
+    : FFileName(std::move(fileName)), FContents(std::make_unique<TContents>())
+{
+}
+
+TIniFile::~TIniFile() = default;
+
+// The file as it is now: read again only when its time or size has changed.
+const TIniFile::TContents& TIniFile::Contents() const
+{
+    TContents& c = *FContents;
+    FILETIME written{};
+    ULONGLONG size = 0;
+    bool exists = Stamp(FFileName, written, size);
+    if (c.known && exists == c.exists && (!exists || (CompareFileTime(&written, &c.written) == 0 && size == c.size)))
+        return c;
+    c.known = true;
+    c.exists = exists;
+    c.written = written;
+    c.size = size;
+    c.bytes.clear();
+    if (exists && !ReadBytes(FFileName, c.bytes)) c.bytes.clear();
+    c.Parse();
+    return c;
+}
+
+bool TIniFile::Store(std::string bytes)
+{
+    if (!WriteBytes(FFileName, bytes)) {
+        FContents->known = false;
+        return false;
+    }
+    TContents& c = *FContents;
+    c.known = Stamp(FFileName, c.written, c.size);
+    c.exists = c.known;
+    c.bytes = std::move(bytes);
+    c.Parse();
+    return true;
+}
 
 std::string TIniFile::ReadString(const std::string& section, const std::string& ident,
                                  const std::string& def) const
 {
-    char buf[2048];
-    DWORD n = GetPrivateProfileStringA(section.c_str(), ident.c_str(), def.c_str(), buf, sizeof buf,
-                                       FFileName.c_str());
-    return std::string(buf, n);
+    const TContents::Line* l = Contents().Find(section, ident);
+    std::string v;
+    if (l && l->hasValue) {
+        v = l->value;
+        if (v.size() >= 2 && (v[0] == '"' || v[0] == '\'') && v.back() == v[0]) v = v.substr(1, v.size() - 2);
+    } else {
+        v = def;
+        while (!v.empty() && v.back() == ' ') v.pop_back();
+    }
+    // Values are read through a 2048-byte buffer.
+    if (v.size() > 2047) v.resize(2047);
+    return v;
 }
 
 int32_t TIniFile::ReadInteger(const std::string& section, const std::string& ident, int32_t def) const
@@ -53,8 +239,26 @@ bool TIniFile::ReadBool(const std::string& section, const std::string& ident, bo
 void TIniFile::WriteString(const std::string& section, const std::string& ident,
                            const std::string& value)
 {
-    if (!WritePrivateProfileStringA(section.c_str(), ident.c_str(), value.c_str(), FFileName.c_str()))
-        throw EIniFileException("Unable to write to " + FFileName);
+    const TContents& c = Contents();
+    std::string bytes = c.bytes;
+    if (const TContents::Section* s = c.FindSection(section)) {
+        if (const TContents::Line* l = c.Find(section, ident)) {
+            bytes.replace(l->begin, l->end - l->begin, l->name + "=" + value);
+        } else {
+            // After the section's last line that is not blank or a comment.
+            size_t last = s->header;
+            for (size_t i = s->header + 1; i < s->end; ++i)
+                if (c.lines[i].kind == TContents::Line::Key) last = i;
+            const TContents::Line& after = c.lines[last];
+            std::string line = ident + "=" + value + "\r\n";
+            if (after.next == after.end) line.insert(0, "\r\n");  // the file's last line, unended
+            bytes.insert(after.next, line);
+        }
+    } else {
+        if (!bytes.empty() && bytes.back() != '\n') bytes += "\r\n";
+        bytes += "[" + section + "]\r\n" + ident + "=" + value + "\r\n";
+    }
+    if (!Store(std::move(bytes))) throw EIniFileException("Unable to write to " + FFileName);
 }
 
 void TIniFile::WriteInteger(const std::string& section, const std::string& ident, int32_t value)
@@ -70,15 +274,21 @@ void TIniFile::WriteBool(const std::string& section, const std::string& ident, b
 void TIniFile::ReadSection(const std::string& section, TStringList& keys) const
 {
     keys.Clear();
-    std::string list = ReadList(section.c_str(), FFileName);
-    SplitList(list.data(), list.size(), keys);
+    const TContents& c = Contents();
+    const std::string want = Upper(Trimmed(section, 0, section.size()));
+    // Every section of that name, as the profile functions list them.
+    for (const TContents::Section& s : c.sections) {
+        if (Upper(c.lines[s.header].name) != want) continue;
+        for (size_t i = s.header + 1; i < s.end; ++i)
+            if (c.lines[i].kind == TContents::Line::Key && !c.lines[i].name.empty()) keys.Add(c.lines[i].name);
+    }
 }
 
 void TIniFile::ReadSections(TStringList& sections) const
 {
     sections.Clear();
-    std::string list = ReadList(nullptr, FFileName);
-    SplitList(list.data(), list.size(), sections);
+    const TContents& c = Contents();
+    for (const TContents::Section& s : c.sections) sections.Add(c.lines[s.header].name);
 }
 
 void TIniFile::ReadSectionValues(const std::string& section, TStringList& values) const
@@ -105,11 +315,27 @@ bool TIniFile::ValueExists(const std::string& section, const std::string& ident)
 
 void TIniFile::EraseSection(const std::string& section)
 {
-    if (!WritePrivateProfileStringA(section.c_str(), nullptr, nullptr, FFileName.c_str()))
-        throw EIniFileException("Unable to write to " + FFileName);
+    const TContents& c = Contents();
+    const std::string want = Upper(Trimmed(section, 0, section.size()));
+    std::string bytes = c.bytes;
+    bool changed = false;
+    for (size_t k = c.sections.size(); k-- > 0;) {
+        const TContents::Section& s = c.sections[k];
+        if (Upper(c.lines[s.header].name) != want) continue;
+        size_t from = c.lines[s.header].begin;
+        size_t to = s.end < c.lines.size() ? c.lines[s.end].begin : bytes.size();
+        bytes.erase(from, to - from);
+        changed = true;
+    }
+    if (changed && !Store(std::move(bytes))) throw EIniFileException("Unable to write to " + FFileName);
 }
 
 void TIniFile::DeleteKey(const std::string& section, const std::string& ident)
 {
-    WritePrivateProfileStringA(section.c_str(), ident.c_str(), nullptr, FFileName.c_str());
+    const TContents& c = Contents();
+    if (const TContents::Line* l = c.Find(section, ident)) {
+        std::string bytes = c.bytes;
+        bytes.erase(l->begin, l->next - l->begin);
+        Store(std::move(bytes));
+    }
 }

@@ -1,6 +1,8 @@
-// The ini-file class over the ANSI profile functions: each write goes to the file at once.
+// The ini-file class with the profile functions' rules: each write goes to the file at once, and
+// the contents are the file's own bytes (cp1251), whatever the system's code page.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "Classes.h"
@@ -22,8 +24,8 @@ inline int32_t IniTextToInt(std::string s, int32_t def)
 
 class TIniFile {
 public:
-    explicit TIniFile(std::string fileName) : FFileName(std::move(fileName)) {}
-    virtual ~TIniFile() = default;
+    explicit TIniFile(std::string fileName);
+    virtual ~TIniFile();
     const std::string& FileName() const { return FFileName; }
 
     // Values are read through a 2048-byte buffer (at most 2047 characters).
@@ -46,5 +48,10 @@ public:
     void DeleteKey(const std::string& section, const std::string& ident);
 
 private:
+    struct TContents;
+    const TContents& Contents() const;
+    bool Store(std::string bytes);
+
     std::string FFileName;
+    std::unique_ptr<TContents> FContents;  // the file as last read or written
 };

@@ -155,15 +155,25 @@ TEST_F(RavelportRs485, RtsIsRaisedForEachFrameAndDroppedAfterTheHold)
 
 TEST_F(RavelportRs485, TheHoldFollowsTheLineSpeed)
 {
-    ASSERT_NO_FATAL_FAILURE(TwoReads(1200, 1));
-    ASSERT_EQ(2u, tx.size());
-    int raise2 = RtsBefore(ev, tx[1]), drop2 = RtsAfter(ev, tx[1]);
-    ASSERT_GE(raise2, 0);
-    ASSERT_GE(drop2, 0);
-    EXPECT_EQ(1, ev[raise2].on);
-    EXPECT_EQ(0, ev[drop2].on);
-    // 1 ms, then 33 ms at 1200 bit/s.
-    EXPECT_GE(ev[drop2].t - ev[raise2].t, 0.034);
+    // A write ends when the driver has the bytes, so RTS must stay up for the frame's own wire
+    // time (8 bytes of 11 bits) plus the hold, counted from the write's start; the raise before
+    // it is the earliest that start can be.
+    const struct {
+        int baud;
+        double holdMs;
+    } speeds[] = {{1200, 33}, {2400, 17}, {4800, 9}, {9600, 5}, {19200, 3}};
+    for (const auto& s : speeds) {
+        SCOPED_TRACE(s.baud);
+        ASSERT_NO_FATAL_FAILURE(TwoReads(s.baud, 1));
+        ASSERT_EQ(2u, tx.size());
+        int raise2 = RtsBefore(ev, tx[1]), drop2 = RtsAfter(ev, tx[1]);
+        ASSERT_GE(raise2, 0);
+        ASSERT_GE(drop2, 0);
+        EXPECT_EQ(1, ev[raise2].on);
+        EXPECT_EQ(0, ev[drop2].on);
+        const double wire = 8 * 11.0 / s.baud;
+        EXPECT_GE(ev[drop2].t - ev[raise2].t, wire + s.holdMs / 1000);
+    }
 }
 
 TEST_F(RavelportRs485, WithoutDirectionControlRtsStaysRaised)

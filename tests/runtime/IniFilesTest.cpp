@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "Cp1251.h"
 #include "IniFiles.h"
 
 namespace {
@@ -56,4 +57,60 @@ TEST(IniFile, ValuesAreCutAt2047Characters)
     ini.WriteString("s", "long", std::string(3000, 'x'));
     EXPECT_EQ(ini.ReadString("s", "long", "").size(), 2047u);
     DeleteFileA(path.c_str());
+}
+
+namespace {
+std::string Bytes(const std::string& path)
+{
+    HANDLE h = CreateFileW(ToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return "<none>";
+    char buf[4096];
+    DWORD n = 0;
+    ReadFile(h, buf, sizeof buf, &n, nullptr);
+    CloseHandle(h);
+    return std::string(buf, n);
+}
+}  // namespace
+
+// The tests run with a system code page other than 1251: names and contents must not pass
+// through it. A write changes its own line only.
+TEST(IniFile, CyrillicNamesAndContentsStayCp1251AndWritesKeepTheRestOfTheFile)
+{
+    wchar_t tmp[MAX_PATH];
+    GetTempPathW(MAX_PATH, tmp);
+    const std::string dir = FromWide(tmp) + "Настройки ini\\";
+    const std::string path = dir + "главный.ini";
+    DeleteFileW(ToWide(path).c_str());
+    CreateDirectoryW(ToWide(dir).c_str(), nullptr);
+    const std::string before =
+        "; заметка\r\n[Settings]\r\n  Name = \"Прибор 1\" \r\nlastaddr=5\r\n\r\n"
+        "[Приборы]\r\nкол=2\r\nлишний=1\r\n[Main]\r\nDev1=дев.ini";
+    HANDLE h = CreateFileW(ToWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD n = 0;
+    WriteFile(h, before.data(), static_cast<DWORD>(before.size()), &n, nullptr);
+    CloseHandle(h);
+
+    TIniFile ini(path);
+    EXPECT_EQ(ini.ReadString("settings", "NAME", ""), "Прибор 1");
+    EXPECT_EQ(ini.ReadString("ПРИБОРЫ", "Кол", ""), "2");
+    EXPECT_EQ(ini.ReadString("Main", "dev1", ""), "дев.ini");
+    EXPECT_EQ(ini.ReadString("Main", "Dev2", "нет"), "нет");
+    ini.WriteInteger("Settings", "LASTADDR", 7);
+    ini.WriteString("Main", "Dev2", "второй.ini");
+    ini.WriteString("Новая", "ключ", "значение");
+    ini.DeleteKey("приборы", "ЛИШНИЙ");
+    EXPECT_EQ(Bytes(path),
+              "; заметка\r\n[Settings]\r\n  Name = \"Прибор 1\" \r\nlastaddr=7\r\n\r\n"
+              "[Приборы]\r\nкол=2\r\n[Main]\r\nDev1=дев.ini\r\nDev2=второй.ini\r\n"
+              "[Новая]\r\nключ=значение\r\n");
+    ini.EraseSection("ПРИБОРЫ");
+    TIniFile again(path);
+    EXPECT_EQ(again.ReadString("Новая", "Ключ", ""), "значение");
+    EXPECT_FALSE(again.SectionExists("Приборы"));
+    TStringList sections;
+    again.ReadSections(sections);
+    EXPECT_EQ(sections.Count(), 3);
+    DeleteFileW(ToWide(path).c_str());
+    RemoveDirectoryW(ToWide(dir).c_str());
 }

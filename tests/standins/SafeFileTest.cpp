@@ -53,6 +53,34 @@ TEST(SafeFile, TargetThatCannotBeReplacedKeepsItsContentsAndNoTemporaryStays)
     EXPECT_EQ(dir.Listing(), "good.txt sub.txt");
 }
 
+TEST(SafeFile, RenameRefusedForAMomentIsRetriedAndTheTargetKeepsItsAttributes)
+{
+    TWorkDir dir("safefile_busy");
+    WriteFileBytes(dir.Unix("busy.txt"), "old");
+    const std::string target = dir.Win("busy.txt");
+    ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_HIDDEN));
+    // A scanner has the new file open, without letting it be replaced, for a few hundred ms.
+    HANDLE h = CreateFileA(target.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    HANDLE closer = CreateThread(
+        nullptr, 0,
+        [](LPVOID p) -> DWORD {
+            Sleep(300);
+            CloseHandle(static_cast<HANDLE>(p));
+            return 0;
+        },
+        h, 0, nullptr);
+    ASSERT_NE(closer, nullptr);
+    WriteWholeFile(target, "new");
+    WaitForSingleObject(closer, INFINITE);
+    CloseHandle(closer);
+    EXPECT_EQ(ReadFileBytes(dir.Unix("busy.txt")), "new");
+    EXPECT_EQ(dir.Listing(), "busy.txt");
+    DWORD a = GetFileAttributesA(target.c_str());
+    EXPECT_TRUE(a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_HIDDEN)) << a;
+}
+
 TEST(SafeFile, MessagesAreThePlatformsInputOutputTexts)
 {
     EXPECT_EQ(InOutErrorMessage(ERROR_ACCESS_DENIED), "File access denied");

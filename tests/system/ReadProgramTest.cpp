@@ -1,9 +1,11 @@
 // Tovik.exe as the operator runs it, against the simulated instrument: its window is driven
 // through window messages from this process, the line is watched through the instrument's log.
 #include <windows.h>
+#include <dlgs.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -113,6 +115,45 @@ private:
     std::string FValue;
 };
 
+// Files named in UTF-16, their bytes as they are.
+bool PutFile(const std::wstring& path, const std::string& bytes)
+{
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    DWORD n = 0;
+    bool ok = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr) && n == bytes.size();
+    CloseHandle(h);
+    return ok;
+}
+
+std::string GetFile(const std::wstring& path)
+{
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return "";
+    std::string s;
+    char buf[65536];
+    DWORD n = 0;
+    while (ReadFile(h, buf, sizeof buf, &n, nullptr) && n) s.append(buf, n);
+    CloseHandle(h);
+    return s;
+}
+
+std::vector<std::wstring> FileNames(const std::wstring& dir)
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((dir + L"*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do {
+        std::wstring n = fd.cFileName;
+        if (n != L"." && n != L"..") names.push_back(n);
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 const char* const DeviceFile =
     "[settings]\r\nname=Прибор\r\narchtypecount=1\r\n"
     "ArchName1=Архив\r\nArchCountRec1=100\r\narchnum1=1\r\nArchReg1=300001\r\n"
@@ -142,6 +183,14 @@ protected:
 
     void StartAll(int records, const std::string& faults = "")
     {
+        ASSERT_NO_FATAL_FAILURE(StartLine(records, faults));
+        ASSERT_TRUE(TestInstrument::WriteFile(Dir + "main.ini", MainIni("dev.ini")));
+        ASSERT_NO_FATAL_FAILURE(Launch(Wide(Dir)));
+    }
+
+    // The simulated instrument with its records, and its port in the system's list.
+    void StartLine(int records, const std::string& faults = "")
+    {
         ASSERT_TRUE(TestInstrument::WriteFile(Dir + "dev.ini", DeviceFile));
         ASSERT_TRUE(TestInstrument::WriteFile(Dir + "records.txt", "archive 1\ngen " + std::to_string(records) + "\n"));
         Inst = std::make_unique<TestInstrument>("--device " + Work + "/dev.ini --records " + Work + "/records.txt " +
@@ -149,18 +198,25 @@ protected:
         ASSERT_TRUE(Inst->Ok()) << Inst->Error();
         Port = std::make_unique<SystemPort>(Inst->PortName());
         ASSERT_TRUE(Port->Ok);
-        ASSERT_TRUE(TestInstrument::WriteFile(
-            Dir + "main.ini", "[Settings]\r\nlastcomport=" + Inst->PortName() +
-                                  "\r\nlastcomspeed=4\r\nlastaddr=1\r\nRetries=1\r\nlastlink=0\r\nLastDev=0\r\n"
-                                  "[Main]\r\nCountDev=1\r\nDev1=dev.ini\r\n"));
+    }
 
-        STARTUPINFOA si{};
+    std::string MainIni(const std::string& deviceFile)
+    {
+        return "[Settings]\r\nlastcomport=" + Inst->PortName() +
+               "\r\nlastcomspeed=4\r\nlastaddr=1\r\nRetries=1\r\nlastlink=0\r\nLastDev=0\r\n"
+               "[Main]\r\nCountDev=1\r\nDev1=" + deviceFile + "\r\n";
+    }
+
+    // Tovik.exe of the folder (with its trailing "\"), started there.
+    void Launch(const std::wstring& folder)
+    {
+        STARTUPINFOW si{};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi{};
-        std::string cmd = "\"" + Dir + "Tovik.exe\"";
-        std::vector<char> line(cmd.begin(), cmd.end());
+        std::wstring cmd = L"\"" + folder + L"Tovik.exe\"";
+        std::vector<wchar_t> line(cmd.begin(), cmd.end());
         line.push_back(0);
-        ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, Dir.c_str(), &si, &pi));
+        ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &pi));
         CloseHandle(pi.hThread);
         Process = pi.hProcess;
         Pid = pi.dwProcessId;
@@ -198,6 +254,26 @@ protected:
     }
 
     bool Exited(DWORD ms) { return WaitForSingleObject(Process, ms) == WAIT_OBJECT_0; }
+
+    // "Сохранить..." answered in the system's save dialog: the file type (1 text, 2 Excel), then
+    // the name, then OK; waits until the dialog has gone.
+    void SaveAs(const std::wstring& file, int filterIndex)
+    {
+        PostMessageW(SaveButton, BM_CLICK, 0, 0);
+        HWND dlg = WaitTopWindow(Pid, L"#32770", L"", 30000);
+        ASSERT_NE(dlg, nullptr) << "no save dialog";
+        HWND name = GetDlgItem(dlg, edt1);
+        if (!name) name = GetDlgItem(dlg, cmb13);
+        HWND type = GetDlgItem(dlg, cmb1);
+        ASSERT_TRUE(name && type) << Dump(dlg);
+        SendMessageW(type, CB_SETCURSEL, static_cast<WPARAM>(filterIndex - 1), 0);
+        // What a choice with the mouse sends (dialogs listen to one or the other).
+        for (WORD note : {CBN_SELCHANGE, CBN_SELENDOK})
+            SendMessageW(dlg, WM_COMMAND, MAKEWPARAM(cmb1, note), reinterpret_cast<LPARAM>(type));
+        SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(file.c_str()));
+        PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dlg, IDOK)));
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dlg); }, 10000)) << "the dialog stayed";
+    }
 
     std::string Work, Dir;
     std::unique_ptr<TestInstrument> Inst;
@@ -267,4 +343,63 @@ TEST_F(ProgramTest, HangUpMidReadShowsThePortsMessageAndGoesOn)
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 10000));
     PostMessageW(Main, WM_CLOSE, 0, 0);
     EXPECT_TRUE(Exited(30000));
+}
+
+// An English Windows (system code page 1252) and Cyrillic folders: the program finds main.ini and
+// its device file in its own folder, reads, and saves both kinds of file under their names with
+// cp1251 contents; main.ini keeps its bytes.
+TEST_F(ProgramTest, RunsFromACyrillicFolderUnderAnotherSystemCodePage)
+{
+    // The run's locale (read.cmake) makes it so; the program started from here inherits it.
+    ASSERT_NE(GetACP(), 1251u);
+    const std::wstring prog = Wide(Dir + "Программа Товик\\"), out = Wide(Dir + "Отчёты\\");
+    ASSERT_TRUE(CreateDirectoryW(prog.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(out.c_str(), nullptr));
+    for (const char* f : {"Tovik.exe", "Ravelport.dll"})
+        ASSERT_TRUE(CopyFileW(Wide(Dir + f).c_str(), (prog + Wide(f)).c_str(), FALSE)) << f;
+    ASSERT_NO_FATAL_FAILURE(StartLine(30));
+    ASSERT_TRUE(PutFile(prog + Wide("прибор.ini"), DeviceFile));
+    const std::string ini = MainIni("прибор.ini");
+    ASSERT_TRUE(PutFile(prog + L"main.ini", ini));
+    ASSERT_NO_FATAL_FAILURE(Launch(prog));
+    PostMessageW(ReadButton, BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(ReadButton) && IsWindowVisible(SaveButton); }, 60000))
+        << "no read: " << ArchiveRequests() << " requests";
+    EXPECT_EQ(ArchiveRequests(), 30);
+
+    ASSERT_NO_FATAL_FAILURE(SaveAs(out + Wide("отчёт.txt"), 1));
+    ASSERT_NO_FATAL_FAILURE(SaveAs(out + Wide("отчёт.xls"), 2));
+    PostMessageW(Main, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(Exited(30000));
+
+    EXPECT_EQ(FileNames(out), (std::vector<std::wstring>{Wide("отчёт.txt"), Wide("отчёт.xls")}));
+    const std::string text = GetFile(out + Wide("отчёт.txt"));
+    EXPECT_EQ(text.rfind("Прибор:Прибор\r\n", 0), 0u) << text.substr(0, 40);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 31);
+    EXPECT_NE(text.find("\tДавление\t"), std::string::npos);
+    // The workbook holds its texts as UTF-16.
+    const std::string book = GetFile(out + Wide("отчёт.xls"));
+    const std::wstring w = Wide("Давление");
+    EXPECT_EQ(book.rfind("\xD0\xCF\x11\xE0", 0), 0u);
+    EXPECT_NE(book.find(std::string(reinterpret_cast<const char*>(w.data()), w.size() * 2)), std::string::npos);
+    // The choices were written back, and the rest of main.ini is as it was.
+    EXPECT_EQ(GetFile(prog + L"main.ini"), ini);
+}
+
+// A folder that cp1251 cannot name (Greek here): the program reaches its files by the short name.
+TEST_F(ProgramTest, AFolderNamedOutsideCp1251IsReachedByItsShortName)
+{
+    const std::wstring prog = Wide(Dir) + L"\x03a0\x03c1\x03cc\x03b3\x03c1\x03b1\x03bc\x03bc\x03b1\\";
+    ASSERT_TRUE(CreateDirectoryW(prog.c_str(), nullptr));
+    for (const char* f : {"Tovik.exe", "Ravelport.dll"})
+        ASSERT_TRUE(CopyFileW(Wide(Dir + f).c_str(), (prog + Wide(f)).c_str(), FALSE)) << f;
+    ASSERT_NO_FATAL_FAILURE(StartLine(5));
+    ASSERT_TRUE(PutFile(prog + L"dev.ini", DeviceFile));
+    ASSERT_TRUE(PutFile(prog + L"main.ini", MainIni("dev.ini")));
+    ASSERT_NO_FATAL_FAILURE(Launch(prog));
+    PostMessageW(ReadButton, BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(ReadButton) && IsWindowVisible(SaveButton); }, 60000));
+    EXPECT_EQ(ArchiveRequests(), 5);
+    PostMessageW(Main, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(Exited(30000));
 }

@@ -2,7 +2,10 @@
 if(TARGET Tovik AND TARGET Ravelport)
   tovik_add_gtest(read_program_tests
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/ReadProgramTest.cpp
-    LIBS ws2_32)
+    LIBS ws2_32
+    # Wine takes the system code page from the locale: this one gives 1252, as on an English
+    # Windows, whatever the locale of the run (C.UTF-8 is built into the C library).
+    ENVIRONMENT LC_ALL=C.UTF-8)
   target_compile_definitions(read_program_tests PRIVATE
     TOVIK_EXE="$<TARGET_FILE:Tovik>" RAVELPORT_DLL="$<TARGET_FILE:Ravelport>")
   target_compile_options(read_program_tests PRIVATE -Wno-restrict)
