@@ -164,6 +164,7 @@ private:
     TRegistrationLock FLock;
 };
 
+#ifdef EXCELSTUB_DLL
 // The recording stand-in registered as "Excel.Application" for the lifetime of this object.
 class TExcelStub {
 public:
@@ -265,6 +266,7 @@ private:
     std::unique_ptr<TRegistrationLock> FLock;
     std::unique_ptr<TExcelStub> FStub;
 };
+#endif
 
 // COM for the test's thread, as the program's application object sets it up.
 class TComApartment {
