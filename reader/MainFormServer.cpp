@@ -3,8 +3,6 @@
 // next request is made from the handling of the previous answer (message WM_RECORDREADY).
 #include "MainFormU.h"
 
-#include <algorithm>
-
 namespace {
 
 OleVariant Int(int32_t v) { return OleVariant(v); }
@@ -20,12 +18,13 @@ OleVariant Copy(const VARIANT& v)
 
 void TForm1::btnConnectClick(TObject*)
 {
+    // Disabled first: a refusal reported inside the call must be able to enable it again.
+    btnConnect->SetEnabled(false);
     // No speed chosen: the transport keeps the speed it has.
     int speed = cbxSpeed->ItemIndex();
     if (speed >= 0 && speed <= 4) RS232->SetSpeed(static_cast<TComTransportSpeed>(speed));
     RS232->SetPort(cbxPort->Text());
     RS232->SetLiveChannel(true);
-    btnConnect->SetEnabled(false);
 }
 
 void TForm1::RS232ChangeConnected(TObject*, bool AConnected)
@@ -63,7 +62,7 @@ void TForm1::btnReadClick(TObject*)
         return;
     }
     const TJournalInfo& arch = FDevice->Archive(j);
-    FTotal = std::min(arch.ArchCountRec, MaxServerRecords);
+    FTotal = arch.ArchCountRec;
     int32_t r = arch.ArchReg;
     if (r == -1) return;  // nothing is asked; the read stays started until the user stops it
     if (r >= 400000) MBM->QueryHolding(1000, 0, r - 400001, Int(18), 1, 0);
@@ -76,7 +75,7 @@ void TForm1::MBMExchange(TObject*, int QID, int, int, OleVariant Value, int Resu
         if (Result == 0) {
             VariantClear(&FValue);
             OleCheck(VariantCopy(&FValue, &Value.Raw()));
-            SendMessageW(Handle(), WM_RECORDREADY, static_cast<WPARAM>(QID), 0);
+            RecordReady(QID);
             return;
         }
         // The error row takes the place of the record the request asked for.
@@ -92,14 +91,25 @@ void TForm1::MBMExchange(TObject*, int QID, int, int, OleVariant Value, int Resu
         rgTypeJ->SetEnabled(true);
         return;
     }
-    // Record answers carry the ids 1..999, so a longer archive is read up to its 999th record.
-    FTotal = std::min(Value.AsInteger(), MaxServerRecords);
+    FTotal = Value.AsInteger();
     lblMaxRec->SetCaption("Количество записей: " + IntToStr(FTotal));
-    SendMessageW(Handle(), WM_RECORDREADY, 0, 0);
+    RecordReady(0);
+}
+
+void TForm1::RecordReady(int32_t QID)
+{
+    // One answer is awaited at a time, so a posted one keeps its place in the order of records.
+    if (FRecordDepth > 0) PostMessageW(Handle(), WM_RECORDREADY, static_cast<WPARAM>(QID), 0);
+    else SendMessageW(Handle(), WM_RECORDREADY, static_cast<WPARAM>(QID), 0);
 }
 
 void TForm1::WMRecordReady(TMessage& Message)
 {
+    struct Depth {
+        int& n;
+        explicit Depth(int& d) : n(d) { ++n; }
+        ~Depth() { --n; }
+    } depth(FRecordDepth);
     int32_t q = static_cast<int32_t>(Message.WParam);
     int32_t e = static_cast<int32_t>(Message.LParam);
     int j = rgTypeJ->ItemIndex() + 1;
@@ -116,7 +126,9 @@ void TForm1::WMRecordReady(TMessage& Message)
     // The answer to request q is record index q - 1, shown where the direct read shows it.
     ShowRecord(q - 1, static_cast<uint32_t>(v[0].AsInteger()), static_cast<uint16_t>(v[1].AsInteger()), e, 0,
                static_cast<uint32_t>(v[2].AsInteger()));
-    if (q < FTotal && FReading) MBM->QueryArchive(q + 1, archnum, 1, q, Copy(FRecFormat), 0);
+    // Record answers carry the ids 1..999 (1000 is the count's), so a longer archive is read up
+    // to its 999th record.
+    if (q < FTotal && q < MaxServerRecords && FReading) MBM->QueryArchive(q + 1, archnum, 1, q, Copy(FRecFormat), 0);
     else FinishServerRead();
 }
 

@@ -61,6 +61,10 @@ TForm1::TForm1(TComponent* AOwner, std::string settingsDir)
 
 TForm1::~TForm1()
 {
+    // The components go after the controls and may still hear from the server while they
+    // unregister: nothing of that may reach this window any more.
+    if (RS232) RS232->OnChangeConnected = nullptr;
+    if (MBM) MBM->OnExchange = nullptr;
     VariantClear(&FValue);
     VariantClear(&FRecFormat);
 }

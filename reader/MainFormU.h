@@ -218,6 +218,10 @@ public:
     void RS232ChangeConnected(TObject* ASender, bool AConnected);
     void MBMExchange(TObject* Sender, int QID, int MBAddr, int FunNumber, OleVariant Value, int Result);
     void WMRecordReady(TMessage& Message);
+    // Message 1025 for an answer: sent, or posted when it comes while an earlier one is still
+    // being handled (a server may answer inside the request), so that the calls do not nest.
+    void RecordReady(int32_t QID);
+    int FRecordDepth = 0;
     void FinishServerRead();
     void WndProc(TMessage& Message) override;
 

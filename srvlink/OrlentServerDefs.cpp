@@ -1,6 +1,7 @@
 #include "OrlentServerDefs.h"
 
 #include <algorithm>
+#include <exception>
 
 const char* const ServerResultTexts[ServerResultCount] = {
     "Команда выполнена успешно",
@@ -33,8 +34,9 @@ bool OwnerDesigning(TComponent* AOwner) { return AOwner && AOwner->InState(csDes
 void Register(IUnknown* intf, bool on)
 {
     orlent::IAnyClientRegistry* reg = nullptr;
-    if (FAILED(intf->QueryInterface(orlent::IID_IAnyClientRegistry, reinterpret_cast<void**>(&reg))) || !reg)
-        return;
+    HRESULT found = intf->QueryInterface(orlent::IID_IAnyClientRegistry, reinterpret_cast<void**>(&reg));
+    if (ServerGone(found)) OleCheck(found);
+    if (FAILED(found) || !reg) return;
     LONG pid = static_cast<LONG>(GetCurrentProcessId());
     HRESULT hr = on ? reg->RegisterClient(pid) : reg->UnregisterClient(pid);
     try {
@@ -48,6 +50,7 @@ void Register(IUnknown* intf, bool on)
 
 template <class Intf> void RegisterThrough(Intf* intf, bool on)
 {
+    // (intf is a counted reference of its own: a handler may free the proxy during the call.)
     try {
         Register(intf, on);
     } catch (...) {
@@ -55,6 +58,40 @@ template <class Intf> void RegisterThrough(Intf* intf, bool on)
         throw;
     }
     intf->Release();
+}
+
+// Lets go of a proxy whose server is gone: no unadvise, no unregistration.
+template <class Proxy> void Forget(Proxy* proxy)
+{
+    if (!proxy) return;
+    proxy->ForgetServer();
+    delete proxy;
+}
+
+// Unregisters and frees a proxy that its owner has already let go of. A server that is gone
+// needs no unregistration; any other failure is returned, and the proxy is left to the owner.
+template <class Proxy> std::exception_ptr Unregister(Proxy* proxy)
+{
+    try {
+        RegisterThrough(proxy->DefaultInterface(), false);
+    } catch (const EOleSysError& e) {
+        if (!ServerGone(e.ErrorCode)) return std::current_exception();
+        Forget(proxy);
+        return nullptr;
+    } catch (...) {
+        return std::current_exception();
+    }
+    delete proxy;
+    return nullptr;
+}
+
+// The owner takes back a proxy whose unregistration failed (it stays, as the server holds it),
+// unless an event meanwhile gave it another one.
+template <class Proxy> [[noreturn]] void KeepAndRaise(Proxy*& field, Proxy* proxy, std::exception_ptr error)
+{
+    if (!field) field = proxy;
+    else delete proxy;
+    std::rethrow_exception(error);
 }
 
 }  // namespace
@@ -85,7 +122,10 @@ void TAnyTransportCustom::SetLiveChannel(bool Value)
         FLiveChannel = false;
         return;
     }
-    if (Value) ApplySettings();
+    // A state event inside any of these calls may close the channel and free the proxy (and a
+    // call that finds the server gone does so too), so the proxy is looked at before each.
+    if (Value && FProxy) ApplySettings();
+    if (!FProxy) return;
     // The state event may arrive inside this call and free the proxy: nothing of it is used after.
     FProxy->SetChannelOpen(Value ? VARIANT_TRUE : VARIANT_FALSE);
 }
@@ -99,13 +139,17 @@ bool TAnyTransportCustom::ConnectServer()
     proxy->OnStateChanged = [this](TObject* ASender, int AOldState, int ANewState, int AID) {
         DoServerStateChanged(ASender, AOldState, ANewState, AID);
     };
+    proxy->OnServerLost = [this] { ServerLost(); };
     FProxy = proxy;
     try {
         proxy->Connect();
         RegisterThrough(proxy->DefaultInterface(), true);
     } catch (...) {
-        if (FProxy == proxy) FProxy = nullptr;
-        delete proxy;
+        // A state event inside RegisterClient may have freed it already.
+        if (FProxy == proxy) {
+            FProxy = nullptr;
+            delete proxy;
+        }
         return false;
     }
     return true;
@@ -114,10 +158,26 @@ bool TAnyTransportCustom::ConnectServer()
 void TAnyTransportCustom::DisconnectServer()
 {
     if (!FProxy) return;
-    RegisterThrough(FProxy->DefaultInterface(), false);
+    // Let go of it first: an event inside UnregisterClient then finds nothing to disconnect again.
     TAnyTransport* proxy = FProxy;
     FProxy = nullptr;
-    delete proxy;
+    if (std::exception_ptr error = Unregister(proxy)) KeepAndRaise(FProxy, proxy, error);
+}
+
+void TAnyTransportCustom::ServerLost()
+{
+    if (FLosing) return;
+    FLosing = true;
+    try {
+        TAnyTransport* proxy = FProxy;
+        FProxy = nullptr;
+        Forget(proxy);
+        HandOverChannel(-1);
+    } catch (...) {
+        FLosing = false;
+        throw;
+    }
+    FLosing = false;
 }
 
 void TAnyTransportCustom::DoServerStateChanged(TObject*, int AOldState, int ANewState, int AID)
@@ -220,6 +280,8 @@ TAnyMasterCustom::TAnyMasterCustom(TComponent* AOwner) : TComponent(AOwner), FDe
 
 TAnyMasterCustom::~TAnyMasterCustom()
 {
+    // A reply that comes while it unregisters finds the derived part already gone.
+    if (FProxy) FProxy->OnExchange = nullptr;
     try {
         DisconnectServer();
     } catch (...) {
@@ -236,7 +298,14 @@ void TAnyMasterCustom::SetChannelID(int Value)
     if (Value == FChannelID) return;
     FChannelID = Value;
     if (Value != -1) ConnectServer();
-    if (FProxy) FProxy->SetChannel(Value);
+    if (FProxy) {
+        try {
+            FProxy->SetChannel(Value);
+        } catch (...) {
+            // Leaving the channel of a server that is gone (the proxy went with it) succeeds.
+            if (FProxy || Value != -1) throw;
+        }
+    }
     if (Value == -1) DisconnectServer();
 }
 
@@ -247,13 +316,16 @@ void TAnyMasterCustom::ConnectServer()
     proxy->SetConnectKind(FConnectKind);
     proxy->SetRemoteMachineName(FConnectKind == ckRemote ? FRemoteMachineName : std::string());
     proxy->OnExchange = [this](TObject* ASender, OleVariant& AExchValue) { DoServerExchange(ASender, AExchValue); };
+    proxy->OnServerLost = [this] { ServerLost(); };
     FProxy = proxy;
     try {
         proxy->Connect();
         RegisterThrough(proxy->DefaultInterface(), true);
     } catch (...) {
-        if (FProxy == proxy) FProxy = nullptr;
-        delete proxy;
+        if (FProxy == proxy) {
+            FProxy = nullptr;
+            delete proxy;
+        }
     }
     ApplySettings();
 }
@@ -261,10 +333,18 @@ void TAnyMasterCustom::ConnectServer()
 void TAnyMasterCustom::DisconnectServer()
 {
     if (!FProxy) return;
-    RegisterThrough(FProxy->DefaultInterface(), false);
     TAnyMaster* proxy = FProxy;
     FProxy = nullptr;
-    delete proxy;
+    if (std::exception_ptr error = Unregister(proxy)) KeepAndRaise(FProxy, proxy, error);
+}
+
+void TAnyMasterCustom::ServerLost()
+{
+    TAnyMaster* proxy = FProxy;
+    FProxy = nullptr;
+    Forget(proxy);
+    // The transport's objects lived in the same server.
+    if (FTransport) FTransport->ServerLost();
 }
 
 void TAnyMasterCustom::SetTransport(TAnyTransportCustom* Value)

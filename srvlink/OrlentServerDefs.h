@@ -68,6 +68,9 @@ public:
     virtual TBasePropsFrame* CreatePropsFrame() = 0;
 
     void DisconnectServer();
+    // The server process is gone: its objects are let go without another call, the masters get
+    // -1 and the channel is reported closed.
+    void ServerLost();
     void AttachMaster(TAnyMasterCustom* Master);
     void DetachMaster(TAnyMasterCustom* Master);
     void BeginUpdate() { FUpdateLock = true; }
@@ -96,6 +99,7 @@ private:
     TAnyTransport* FProxy = nullptr;
     int FChannelID = -1;
     bool FUpdateLock = false;
+    bool FLosing = false;
 };
 
 class TAnyMasterCustom : public TComponent {
@@ -126,6 +130,8 @@ public:
     virtual TBasePropsFrame* CreatePropsFrame() = 0;
 
     void SetChannelID(int Value);
+    // The server process is gone: the proxy goes without another call, and the transport learns it.
+    void ServerLost();
     void BeginUpdate() { FUpdateLock = true; }
     void EndUpdate();
     void DispatchReply(TObject* ASender, int QID, int MBAddr, int FunNumber, const OleVariant& Value, int Result);

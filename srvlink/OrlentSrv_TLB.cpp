@@ -2,6 +2,8 @@
 
 #include <olectl.h>
 
+#include <exception>
+
 #include "Cp1251.h"
 #include "Forms.h"
 
@@ -108,22 +110,51 @@ private:
     GUID FEventIID;
 };
 
-void ServerCheck(HRESULT hr, IUnknown*, REFIID)
+void ServerCheck(HRESULT hr, IUnknown* Intf, REFIID Iid)
 {
     if (SUCCEEDED(hr)) return;
+    // The thread's error object is taken in any case, so that it cannot reach a later failure;
+    // its text counts only where the object says it gives error information for this interface.
+    bool supported = false;
+    ISupportErrorInfo* support = nullptr;
+    if (Intf && !ServerGone(hr) &&
+        SUCCEEDED(Intf->QueryInterface(IID_ISupportErrorInfo, reinterpret_cast<void**>(&support))) && support) {
+        supported = support->InterfaceSupportsErrorInfo(Iid) == S_OK;
+        support->Release();
+    }
     IErrorInfo* info = nullptr;
     if (GetErrorInfo(0, &info) == S_OK && info) {
-        BSTR desc = nullptr, source = nullptr;
-        info->GetDescription(&desc);
-        info->GetSource(&source);
-        std::string d = desc ? FromWide(desc, int(SysStringLen(desc))) : std::string();
-        std::string s = source ? FromWide(source, int(SysStringLen(source))) : std::string();
-        SysFreeString(desc);
-        SysFreeString(source);
+        std::string d, s;
+        if (supported) {
+            BSTR desc = nullptr, source = nullptr;
+            info->GetDescription(&desc);
+            info->GetSource(&source);
+            d = desc ? FromWide(desc, int(SysStringLen(desc))) : std::string();
+            s = source ? FromWide(source, int(SysStringLen(source))) : std::string();
+            SysFreeString(desc);
+            SysFreeString(source);
+        }
         info->Release();
         if (!d.empty()) throw EOleException(d, hr, s);
     }
     OleCheck(hr);
+}
+
+bool ServerGone(HRESULT hr)
+{
+    switch (hr) {
+    case RPC_E_DISCONNECTED:
+    case RPC_E_SERVER_DIED:
+    case RPC_E_SERVER_DIED_DNE:
+    case RPC_E_CONNECTION_TERMINATED:
+    case CO_E_OBJNOTCONNECTED:
+    case HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE):
+    case HRESULT_FROM_WIN32(RPC_S_CALL_FAILED):
+    case HRESULT_FROM_WIN32(RPC_S_CALL_FAILED_DNE):
+        return true;
+    default:
+        return false;
+    }
 }
 
 // ---- TOleServer ------------------------------------------------------------------------------
@@ -193,7 +224,7 @@ void TOleServer::DisconnectEvents()
     IConnectionPoint* cp = FConnectionPoint;
     if (!cp) return;
     FConnectionPoint = nullptr;
-    cp->Unadvise(FCookie);
+    if (!FServerGone) cp->Unadvise(FCookie);
     cp->Release();
     FCookie = 0;
 }
@@ -255,17 +286,22 @@ void TAnyMaster::InvokeEvent(DISPID DispID, std::vector<OleVariant>& Params)
 
 namespace {
 // One wrapped call: a counted reference for the call only, so that a handler that frees the
-// proxy during the call leaves nothing of it in use here.
-template <class Intf, class Call> void Wrapped(Intf* intf, const IID& iid, Call call)
+// proxy during the call leaves nothing of it in use here. A call that finds the server gone
+// tells the owner first (through a copy of its handler, taken while the proxy surely lived).
+template <class Intf, class Call> void Wrapped(TOleServer* proxy, Intf* intf, const IID& iid, Call call)
 {
+    std::function<void()> lost = proxy->OnServerLost;
     HRESULT hr = call(intf);
     if (FAILED(hr)) {
+        std::exception_ptr error;
         try {
             ServerCheck(hr, intf, iid);
         } catch (...) {
-            intf->Release();
-            throw;
+            error = std::current_exception();
         }
+        intf->Release();
+        if (lost && ServerGone(hr)) lost();
+        std::rethrow_exception(error);
     }
     intf->Release();
 }
@@ -284,18 +320,18 @@ struct VariantCopyArg {
 void TAnyMaster::SendQuery(const OleVariant& Request)
 {
     VariantCopyArg arg(Request);
-    Wrapped(DefaultInterface(), IID_IAnyMaster, [&](IAnyMaster* i) { return i->SendQuery(arg.value); });
+    Wrapped(this, DefaultInterface(), IID_IAnyMaster, [&](IAnyMaster* i) { return i->SendQuery(arg.value); });
 }
 
 void TAnyMaster::SetSettings(const OleVariant& Settings)
 {
     VariantCopyArg arg(Settings);
-    Wrapped(DefaultInterface(), IID_IAnyMaster, [&](IAnyMaster* i) { return i->SetSettings(arg.value); });
+    Wrapped(this, DefaultInterface(), IID_IAnyMaster, [&](IAnyMaster* i) { return i->SetSettings(arg.value); });
 }
 
 void TAnyMaster::SetChannel(int ChannelID)
 {
-    Wrapped(DefaultInterface(), IID_IAnyMaster, [&](IAnyMaster* i) { return i->SetChannel(ChannelID); });
+    Wrapped(this, DefaultInterface(), IID_IAnyMaster, [&](IAnyMaster* i) { return i->SetChannel(ChannelID); });
 }
 
 // ---- TAnyTransport ---------------------------------------------------------------------------
@@ -359,10 +395,10 @@ void TAnyTransport::InvokeEvent(DISPID DispID, std::vector<OleVariant>& Params)
 void TAnyTransport::SetSettings(const OleVariant& Settings)
 {
     VariantCopyArg arg(Settings);
-    Wrapped(DefaultInterface(), IID_IAnyTransport, [&](IAnyTransport* i) { return i->SetSettings(arg.value); });
+    Wrapped(this, DefaultInterface(), IID_IAnyTransport, [&](IAnyTransport* i) { return i->SetSettings(arg.value); });
 }
 
 void TAnyTransport::SetChannelOpen(VARIANT_BOOL Open)
 {
-    Wrapped(DefaultInterface(), IID_IAnyTransport, [&](IAnyTransport* i) { return i->SetChannelOpen(Open); });
+    Wrapped(this, DefaultInterface(), IID_IAnyTransport, [&](IAnyTransport* i) { return i->SetChannelOpen(Open); });
 }

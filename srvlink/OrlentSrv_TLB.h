@@ -43,6 +43,12 @@ public:
     // The event sink hands each event over here: dispatch id and parameters, first declared first.
     void DeliverEvent(DISPID DispID, std::vector<OleVariant>& Params) { InvokeEvent(DispID, Params); }
 
+    // Raised when a wrapped call finds the server gone, before its error is raised; the handler
+    // may free the proxy.
+    std::function<void()> OnServerLost;
+    // The server is gone: disconnecting then lets go of the object without calling it.
+    void ForgetServer() { FServerGone = true; }
+
 protected:
     virtual void InitServerData() = 0;
     // The server object by the connect kind; a counted reference. Raises on failure.
@@ -61,6 +67,7 @@ private:
     TServerEventDispatch* FEventDispatch = nullptr;
     IConnectionPoint* FConnectionPoint = nullptr;
     DWORD FCookie = 0;
+    bool FServerGone = false;
 };
 
 class TAnyMaster;
@@ -118,3 +125,6 @@ private:
 
 // Raises for a failed call of a server interface, with the server's description when it gave one.
 void ServerCheck(HRESULT hr, IUnknown* Intf, REFIID Iid);
+
+// Whether a failed call says that the server object or its process is gone.
+bool ServerGone(HRESULT hr);

@@ -3,7 +3,8 @@
 //   orlentsrv /RegServer     builds and registers the type library, enters the classes
 //   orlentsrv /UnregServer   takes both out again
 //   orlentsrv -Embedding     as COM starts it; ends when its last object goes
-//   orlentsrv /Serve [FILE]  serves until killed; writes FILE once the classes are offered
+//   orlentsrv /Serve [FILE]  serves until killed; writes FILE once the classes are offered, and
+//                            registers its control object as running (tests find a successor so)
 #include <windows.h>
 #include <ocidl.h>
 #include <olectl.h>
@@ -24,6 +25,8 @@ bool gServe = false;
 int gObjects = 0;
 DWORD gCookies[3] = {};
 bool gRevoked = false;
+DWORD gRunningControl = 0;
+std::wstring gReadyPath;
 
 struct ClassEntry {
     const GUID* clsid;
@@ -220,6 +223,30 @@ void ObjectDestroyed()
     }
 }
 
+void Die()
+{
+    if (gRunningControl) RevokeActiveObject(gRunningControl, nullptr);
+    gRunningControl = 0;
+    Revoke();
+    if (gServe) {
+        // The tests share one serving instance: a successor takes its place once this one is gone
+        // from the class table.
+        std::wstring cmd = L"\"" + ModulePath() + L"\" /Serve";
+        if (!gReadyPath.empty()) {
+            DeleteFileW(gReadyPath.c_str());
+            cmd += L" \"" + gReadyPath + L"\"";
+        }
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        if (CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+            CloseHandle(pi.hThread);
+            CloseHandle(pi.hProcess);
+        }
+    }
+    ExitProcess(0);
+}
+
 void Post(std::function<void()> f, int ms)
 {
     auto* p = new std::function<void()>(std::move(f));
@@ -262,8 +289,14 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int)
         for (int i = 0; i < 3; ++i)
             CoRegisterClassObject(*gClasses[i].clsid, &factories[i], CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,
                                   &gCookies[i]);
-        if (gServe) PinInterfaces();
+        if (gServe) {
+            PinInterfaces();
+            IUnknown* control = nullptr;  // kept for the server's life
+            if (SUCCEEDED(CreateControl(IID_IUnknown, reinterpret_cast<void**>(&control))))
+                RegisterActiveObject(control, CLSID_OrlentSrvControl, ACTIVEOBJECT_STRONG, &gRunningControl);
+        }
         if (gServe && argc > 2) {
+            gReadyPath = argv[2];
             HANDLE f = CreateFileW(argv[2], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
             DWORD n;
             if (f != INVALID_HANDLE_VALUE) {

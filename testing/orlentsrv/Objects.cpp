@@ -102,8 +102,11 @@ VARIANT I4(LONG x)
     return v;
 }
 
+bool gOmitErrorInfo = false;  // set while a call of a client that omits error information runs
+
 HRESULT Fail(const char* why, HRESULT hr = E_FAIL)
 {
+    if (gOmitErrorInfo) return hr;
     ICreateErrorInfo* c = nullptr;
     if (SUCCEEDED(CreateErrorInfo(&c))) {
         std::wstring w(why, why + strlen(why));
@@ -169,14 +172,29 @@ public:
     LONG Pid() const { return FPid; }
     const std::string& Name() const { return FName; }
 
+    // The object's own event, raised inside the running call (fault event-in).
+    virtual void EventInside() = 0;
+    // Raises it once per object and method, when the client asked for it.
+    void MaybeEventIn(const std::string& method)
+    {
+        if (!FPid || !Client(FPid).eventIn.count(method) || !FEventsIn.insert(method).second) return;
+        Log("event-in " + method);
+        EventInside();
+    }
+    bool OmitsErrorInfo() const { return FPid && Client(FPid).omitErrorInfo; }
+    HRESULT SupportsErrorInfo(REFIID riid)
+    {
+        return riid == FDefaultIid || riid == IID_IAnyClientRegistry ? S_OK : S_FALSE;
+    }
+
     // Delivers an event to every sink; a sink may go away meanwhile, so the list is copied.
     void Fire(DISPID id, VARIANT* args, UINT count);
     // Posted, inside the running call, or later, as the client asked.
-    void Deliver(std::function<void()> f)
+    void Deliver(std::function<void()> f, bool inside = false)
     {
         ClientState* c = FPid ? &Client(FPid) : nullptr;
         Delivery d = c ? c->delivery : Delivery::Posted;
-        if (d == Delivery::Inside) {
+        if (inside || d == Delivery::Inside) {
             f();
             return;
         }
@@ -228,6 +246,7 @@ public:
     std::map<DWORD, IDispatch*> FSinks;
     DWORD FNextCookie = 1;
     NextFaults FFaults;
+    std::set<std::string> FEventsIn;
 
 protected:
     GUID FDefaultIid, FEventIid;
@@ -339,6 +358,7 @@ HRESULT QueryObject(Self* self, REFIID riid, void** out)
     else if (riid == self->DefaultIid() && !f.noDefault) *out = static_cast<Default*>(self);
     else if (riid == IID_IAnyClientRegistry && !f.noRegistry) *out = static_cast<IAnyClientRegistry*>(self);
     else if (riid == IID_IConnectionPointContainer && !f.noEvents) *out = static_cast<IConnectionPointContainer*>(self);
+    else if (riid == IID_ISupportErrorInfo && !self->OmitsErrorInfo()) *out = static_cast<ISupportErrorInfo*>(self);
     if (!*out) return E_NOINTERFACE;
     self->AddRef();
     return S_OK;
@@ -348,7 +368,14 @@ HRESULT QueryObject(Self* self, REFIID riid, void** out)
 class Transport;
 std::set<Transport*> gTransports;
 
-class Transport : public IAnyTransport, public IAnyClientRegistry, public ServerObject {
+// Calls of a client that omits error information set none.
+struct ErrorInfoScope {
+    explicit ErrorInfoScope(bool omit) : FOld(gOmitErrorInfo) { gOmitErrorInfo = omit; }
+    ~ErrorInfoScope() { gOmitErrorInfo = FOld; }
+    bool FOld;
+};
+
+class Transport : public IAnyTransport, public IAnyClientRegistry, public ServerObject, public ISupportErrorInfo {
 public:
     Transport() : ServerObject('T', IID_IAnyTransport, DIID_IAnyTransportEvents)
     {
@@ -392,9 +419,13 @@ public:
         return DoInvoke(static_cast<IAnyTransport*>(this), id, flags, p, r, e, a);
     }
 
+    HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override { return SupportsErrorInfo(riid); }
+
     HRESULT STDMETHODCALLTYPE SetSettings(VARIANT Settings) override
     {
         Log("SetSettings " + VariantText(Settings));
+        MaybeEventIn("SetSettings");
+        ErrorInfoScope scope(OmitsErrorInfo());
         std::vector<VARIANT> e = Elements(Settings);
         if (e.size() < 7) {
             Clear(e);
@@ -420,6 +451,12 @@ public:
     {
         Log("SetChannelOpen " + std::to_string(Open));
         LONG old = FState;
+        if (Open && !FChannel && FPid && Client(FPid).refuseOpen) {
+            Log("open refused");
+            FState = StateClosed;
+            RaiseState(old, StateClosed, NoChannel, EventDispId, true);
+            return S_OK;
+        }
         if (Open) {
             if (FChannel) {
                 RaiseState(old, StateOpen, FChannel->Id());  // already open: the same channel again
@@ -460,30 +497,44 @@ public:
     template <class T> static HRESULT DoRegister(T* self, LONG pid)
     {
         self->SetPid(pid);
+        ErrorInfoScope scope(self->OmitsErrorInfo());
         if (Client(pid).refuseRegister) {
             self->Log("RegisterClient " + std::to_string(pid) + " refused");
             return Fail("registration refused", E_ACCESSDENIED);
         }
         self->Log("RegisterClient " + std::to_string(pid));
+        self->MaybeEventIn("RegisterClient");
         return S_OK;
     }
     template <class T> static HRESULT DoUnregister(T* self, LONG pid)
     {
+        ErrorInfoScope scope(self->OmitsErrorInfo());
         if (Client(pid).failUnregister) {
             self->Log("UnregisterClient " + std::to_string(pid) + " failed");
             return Fail("unregistration failed");
         }
         self->Log("UnregisterClient " + std::to_string(pid));
+        self->MaybeEventIn("UnregisterClient");
         return S_OK;
     }
 
-    void RaiseState(LONG old, LONG now, LONG id, DISPID dispid = EventDispId)
+    void RaiseState(LONG old, LONG now, LONG id, DISPID dispid = EventDispId, bool inside = false)
     {
         Log("event " + std::to_string(old) + " " + std::to_string(now) + " " + std::to_string(id));
-        Deliver([this, old, now, id, dispid] {
-            VARIANT args[3] = {I4(id), I4(now), I4(old)};  // last argument first
-            Fire(dispid, args, 3);
-        });
+        Deliver(
+            [this, old, now, id, dispid] {
+                VARIANT args[3] = {I4(id), I4(now), I4(old)};  // last argument first
+                Fire(dispid, args, 3);
+            },
+            inside);
+    }
+    // The channel closes under the running call.
+    void EventInside() override
+    {
+        LONG old = FState;
+        CloseChannel();
+        FState = StateClosed;
+        RaiseState(old, StateClosed, NoChannel, EventDispId, true);
     }
     // The port goes away under the channel, as when a cable is pulled.
     void Lose()
@@ -517,7 +568,7 @@ private:
 class Master;
 std::set<Master*> gMasters;
 
-class Master : public IAnyMaster, public IAnyClientRegistry, public ServerObject {
+class Master : public IAnyMaster, public IAnyClientRegistry, public ServerObject, public ISupportErrorInfo {
 public:
     Master() : ServerObject('M', IID_IAnyMaster, DIID_IAnyMasterEvents)
     {
@@ -560,9 +611,12 @@ public:
         return DoInvoke(static_cast<IAnyMaster*>(this), id, flags, p, r, e, a);
     }
 
+    HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override { return SupportsErrorInfo(riid); }
+
     HRESULT STDMETHODCALLTYPE SendQuery(VARIANT Query) override
     {
         Log("SendQuery " + VariantText(Query));
+        ErrorInfoScope scope(OmitsErrorInfo());
         std::vector<VARIANT> e = Elements(Query);
         auto r = std::make_shared<Request>();
         bool ok = e.size() >= 6 && ToInt(e[0], r->kind) && ToInt(e[1], r->qid) && ToInt(e[2], r->args[0]) &&
@@ -583,7 +637,17 @@ public:
         if (!ok) return Fail("request: 6 elements of known kind expected", E_INVALIDARG);
         r->addr = FAddr;
         r->retries = FRetries;
+        if (FPid && Client(FPid).dieAt == r->qid) {
+            Log("die");
+            Post(Die);
+            return S_OK;
+        }
         ++FPending;
+        if (FPid && Client(FPid).count >= 0) {
+            MakeUp(*r, Client(FPid).count);
+            Answer(r);
+            return S_OK;
+        }
         int forced = FPid ? Client(FPid).forcedResult : -1;
         auto found = gChannels.find(FChannelId);
         std::shared_ptr<Channel> ch = found == gChannels.end() ? nullptr : found->second.lock();
@@ -607,6 +671,8 @@ public:
     HRESULT STDMETHODCALLTYPE SetSettings(VARIANT Settings) override
     {
         Log("SetSettings " + VariantText(Settings));
+        MaybeEventIn("SetSettings");
+        ErrorInfoScope scope(OmitsErrorInfo());
         std::vector<VARIANT> e = Elements(Settings);
         bool ok = e.size() >= 7 && ToInt(e[1], FAddr) && ToInt(e[4], FRetries);
         Clear(e);
@@ -639,8 +705,27 @@ public:
     HRESULT STDMETHODCALLTYPE RegisterClient(LONG pid) override { return Transport::DoRegister(this, pid); }
     HRESULT STDMETHODCALLTYPE UnregisterClient(LONG pid) override { return Transport::DoUnregister(this, pid); }
 
+    // Answers without the line: a register read gives the count, record i of an archive is
+    // [2026-01-01 + i * 10 min, 3, i].
+    static void MakeUp(Request& r, int count)
+    {
+        r.result = ResOk;
+        if (r.kind == 9) r.values = {int32_t(1767225600 + r.args[2] * 600), 3, r.args[2]};
+        else r.values = {count};
+    }
+    // A record reply to request 1, inside the running call.
+    void EventInside() override
+    {
+        auto r = std::make_shared<Request>();
+        r->kind = 9;
+        r->qid = 1;
+        MakeUp(*r, 0);
+        ++FPending;
+        Answer(r, EventDispId, true);
+    }
+
     // The reply array: [kind, QID, MBAddr, FunNumber, Value, Result].
-    void Answer(std::shared_ptr<Request> r, DISPID dispid = EventDispId)
+    void Answer(std::shared_ptr<Request> r, DISPID dispid = EventDispId, bool inside = false)
     {
         Log("reply " + std::to_string(r->qid) + " " + std::to_string(r->result));
         Deliver([this, r, dispid] {
@@ -675,7 +760,7 @@ public:
             ref.pvarVal = &arr;
             Fire(dispid, &ref, 1);
             VariantClear(&arr);
-        });
+        }, inside);
     }
 
 private:
@@ -787,6 +872,14 @@ private:
             in >> what;
             ClientState& c = Client(pid);
             if (what == "refuse-register") c.refuseRegister = true;
+            else if (what == "refuse-open") c.refuseOpen = true;
+            else if (what == "event-in") {
+                std::string method;
+                in >> method;
+                c.eventIn.insert(method);
+            } else if (what == "die-at") in >> c.dieAt;
+            else if (what == "count") in >> c.count;
+            else if (what == "no-error-info") c.omitErrorInfo = true;
             else if (what == "fail-unregister") c.failUnregister = true;
             else if (what == "result") in >> c.forcedResult;
             else if (what == "events") {

@@ -5,6 +5,16 @@
 //   fault PID fail-unregister UnregisterClient fails
 //   fault PID events posted|inside|delay MS   how the client's objects deliver events
 //   fault PID result CODE     every request of the client is answered with CODE, no line traffic
+//   fault PID count N         requests answered without the line: register reads give N, archive
+//                             record i is [1767225600 + 600 * i, 3, i]
+//   fault PID refuse-open     SetChannelOpen(-1) reports the channel closed (0, -1) inside the call
+//   fault PID event-in METHOD each object raises its event inside METHOD (SetSettings, RegisterClient,
+//                             UnregisterClient), once: a transport's channel closes (state 0, id -1),
+//                             a master answers request 1 with record 0
+//   fault PID die-at QID      the request with that id ends the server: its class objects are
+//                             revoked, then its process ends (a serving one starts a successor)
+//   fault PID no-error-info   the objects give no error information (no ISupportErrorInfo, no
+//                             description)
 //   lose PID                  the client's open channels are lost (port closed, state 1 -> 0, id -1)
 //   state PID NEW             the client's transports raise a state event (current, NEW, current id)
 //   event PID DISPID          the client's objects raise an event with another dispatch id

@@ -4,6 +4,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,9 @@ ITypeInfo* ServerTypeInfo(REFGUID guid);  // borrowed; null when the library is 
 // ---- process -------------------------------------------------------------------------------
 void ObjectCreated();
 void ObjectDestroyed();
+// Ends the server as a crash would, but with its class objects revoked first (a server killed
+// outright keeps them registered under Wine); a serving instance leaves a successor behind.
+void Die();
 // Runs f on the server's thread later (posted), or after ms milliseconds.
 void Post(std::function<void()> f, int ms = 0);
 
@@ -30,6 +34,11 @@ struct ClientState {
     Delivery delivery = Delivery::Posted;
     int delayMs = 0;
     int forcedResult = -1;
+    bool refuseOpen = false;            // SetChannelOpen(-1) reports the channel closed, inside the call
+    std::set<std::string> eventIn;      // methods inside which each object raises its event once
+    int dieAt = -1;                     // the request id on which the server ends itself
+    int count = -1;                     // >= 0: requests answered without the line (count, made-up records)
+    bool omitErrorInfo = false;         // objects give no error information
     std::vector<std::string> log;
 };
 ClientState& Client(LONG pid);

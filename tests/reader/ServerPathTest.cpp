@@ -87,6 +87,29 @@ protected:
         EXPECT_FALSE(Form->btnRead->Enabled());
         EXPECT_FALSE(Form->BtnDisconnect->Enabled());
     }
+    // A click as the window makes it: an escaping error goes to the general handler.
+    void Click(TButton* b)
+    {
+        try {
+            b->Click();
+        } catch (const std::exception& e) {
+            Escaped.push_back(e.what());
+        }
+    }
+    void ExpectNotConnected()
+    {
+        EXPECT_TRUE(Form->btnConnect->Enabled());
+        EXPECT_FALSE(Form->btnRead->Enabled());
+        EXPECT_FALSE(Form->BtnDisconnect->Enabled());
+    }
+    // Record k of the made-up archive (fault count) in row k + 1: its number and its value.
+    void ExpectMadeUpRows(int count)
+    {
+        ASSERT_EQ(Form->sg->RowCount(), count + 1);
+        for (int k = 0; k < count; ++k)
+            if (Form->sg->Cells(0, k + 1) != std::to_string(k) || Form->sg->Cells(4, k + 1) != std::to_string(k))
+                FAIL() << "row " << k + 1 << ": " << Form->sg->Cells(0, k + 1) << " " << Form->sg->Cells(4, k + 1);
+    }
     // "Считать (srv)" and the answers until the read gives the buttons back.
     void ReadThrough()
     {
@@ -215,6 +238,45 @@ TEST_F(ServerPathTest, StopDuringTheReadShowsTheAnswerInFlightOnly)
     EXPECT_TRUE(Form->btnRead->Enabled());
 }
 
+// The refusal arrives inside SetChannelOpen: "Подключиться (srv)" stays usable for another try.
+TEST_F(ServerPathTest, RefusedChannelLeavesConnectForAnotherTry)
+{
+    Start(Archive(), Records);
+    ASSERT_EQ(srvtest::Srv("fault <pid> refuse-open"), "OK");
+    Form->btnConnect->Click();
+    ExpectNotConnected();
+    ASSERT_EQ(srvtest::Srv("reset <pid>"), "OK");
+    Connect();
+    EXPECT_TRUE(Escaped.empty());
+}
+
+// The label shows the server's count; the record ids stay below the count request's 1000.
+TEST_F(ServerPathTest, LongerArchiveShowsItsCountAndReadsItsFirst999Records)
+{
+    Start(Archive(), Records);
+    Connect();
+    ASSERT_EQ(srvtest::Srv("fault <pid> count 1005"), "OK");
+    ReadThrough();
+    EXPECT_EQ(Form->lblMaxRec->Caption(), "Количество записей: 1005");
+    ExpectMadeUpRows(999);
+    std::vector<std::string> q = Queries();
+    ASSERT_EQ(q.size(), 1000u);
+    for (int i = 1; i < 1000; ++i) ASSERT_EQ(q[size_t(i)], Rec(i, i - 1));
+}
+
+// Each reply comes inside the request that asked for it: the read neither nests nor stalls.
+TEST_F(ServerPathTest, RepliesInsideTheRequestsReadAllRecordsInOrder)
+{
+    Start(Archive(), Records);
+    Connect();
+    ASSERT_EQ(srvtest::Srv("fault <pid> count 999"), "OK");
+    ASSERT_EQ(srvtest::Srv("fault <pid> events inside"), "OK");
+    ReadThrough();
+    EXPECT_EQ(Form->lblMaxRec->Caption(), "Количество записей: 999");
+    ExpectMadeUpRows(999);
+    EXPECT_TRUE(Escaped.empty());
+}
+
 TEST_F(ServerPathTest, AddressEditSetsTheMastersDeviceAddressWhenGood)
 {
     Start(Archive(), Records);
@@ -229,4 +291,33 @@ TEST_F(ServerPathTest, AddressEditSetsTheMastersDeviceAddressWhenGood)
     Form->EdtAddr->SetText("7x");
     EXPECT_EQ(Form->MBM->DeviceAddress(), 7);
     EXPECT_EQ(Form->FAddr, 1);
+}
+
+// The shared stand-in ends itself here, so no other test may run meanwhile (see server.cmake).
+class ServerPathAloneTest : public ServerPathTest {};
+
+// The server process ends during the read: "Отключиться (srv)" finds it gone and says so once, the
+// buttons come back, and the next connect reads from the new server.
+TEST_F(ServerPathAloneTest, ServerLostMidReadLeavesTheWindowReadyForANewServer)
+{
+    Start(Archive(), "archive 1\ngen 20\n");
+    Connect();
+    ASSERT_EQ(srvtest::Srv("fault <pid> die-at 3"), "OK");
+    Form->btnRead->Click();
+    ASSERT_TRUE(srvtest::PumpUntil([] { return srvtest::Srv("objects").rfind("ERR", 0) == 0; }));
+    Click(Form->btnStop);
+    Click(Form->BtnDisconnect);
+    ExpectNotConnected();
+    EXPECT_EQ(Escaped.size(), 1u);
+    EXPECT_EQ(Form->RS232->Proxy(), nullptr);
+    EXPECT_EQ(Form->MBM->Proxy(), nullptr);
+    EXPECT_EQ(Form->MBM->ChannelID(), -1);
+
+    ASSERT_TRUE(srvtest::AwaitSuccessor());
+    ASSERT_EQ(srvtest::Srv("reset <pid>"), "OK");
+    Connect();
+    ReadThrough();
+    EXPECT_EQ(Form->lblMaxRec->Caption(), "Количество записей: 20");
+    EXPECT_EQ(Rows().size(), 20u);
+    EXPECT_EQ(Escaped.size(), 1u);
 }

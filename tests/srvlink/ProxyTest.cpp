@@ -155,4 +155,39 @@ TEST_F(ProxyTest, FailureStatusOfTheServerIsRaised)
     }
 }
 
+// A failure carries the description of its own server, or none: never one left by an earlier,
+// unrelated failure. (This Wine does not carry error objects between processes, so the test puts
+// on this thread what the channel would deliver; the object's answer to ISupportErrorInfo is real.)
+TEST_F(ProxyTest, FailureCarriesOnlyItsOwnServersDescription)
+{
+    auto failure = [&](const wchar_t* leftOnThread) {
+        TAnyTransport t(nullptr);  // an object answers QueryInterface alike all its life: a new one each
+        Enrol(t);
+        ICreateErrorInfo* c = nullptr;
+        IErrorInfo* e = nullptr;
+        if (SUCCEEDED(CreateErrorInfo(&c))) {
+            c->SetDescription(const_cast<LPOLESTR>(leftOnThread));
+            c->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&e));
+            c->Release();
+        }
+        SetErrorInfo(0, e);
+        if (e) e->Release();
+        try {
+            t.SetSettings(OleVariant::Array({0, 1}));  // too short
+        } catch (const EOleSysError& x) {
+            EXPECT_EQ(x.ErrorCode, E_INVALIDARG);
+            return std::string(x.what());
+        }
+        return std::string("no error");
+    };
+    EXPECT_EQ(failure(L"transport settings: 7 elements expected"), "transport settings: 7 elements expected");
+    ASSERT_EQ(Srv("fault <pid> no-error-info"), "OK");
+    std::string second = failure(L"left by another call");
+    EXPECT_EQ(second.find("left by"), std::string::npos) << second;
+    EXPECT_NE(second, "no error");
+    IErrorInfo* rest = nullptr;
+    EXPECT_EQ(GetErrorInfo(0, &rest), S_FALSE) << "the error object was left for a later failure";
+    if (rest) rest->Release();
+}
+
 }  // namespace

@@ -14,9 +14,15 @@
 
 namespace srvtest {
 
-inline orlent::IOrlentSrvControl* Control()
+inline orlent::IOrlentSrvControl*& ControlSlot()
 {
     static orlent::IOrlentSrvControl* control = nullptr;
+    return control;
+}
+
+inline orlent::IOrlentSrvControl* Control()
+{
+    orlent::IOrlentSrvControl*& control = ControlSlot();
     if (!control)
         CoCreateInstance(orlent::CLSID_OrlentSrvControl, nullptr, CLSCTX_LOCAL_SERVER, orlent::IID_IOrlentSrvControl,
                          reinterpret_cast<void**>(&control));
@@ -111,6 +117,28 @@ inline bool PumpUntil(const std::function<bool()>& done, DWORD ms = 30000)
 inline void Pump(DWORD ms)
 {
     PumpUntil([] { return false; }, ms);
+}
+
+// After the shared stand-in ended itself (fault die-at), the successor it started, once that
+// serves: found as the running object, so that asking never starts a server of this process's own.
+inline bool AwaitSuccessor(DWORD ms = 30000)
+{
+    orlent::IOrlentSrvControl*& control = ControlSlot();
+    control = nullptr;  // the old one's proxy is left as it is: releasing it would call the dead server
+    return PumpUntil(
+        [&] {
+            IUnknown* unk = nullptr;
+            if (FAILED(GetActiveObject(orlent::CLSID_OrlentSrvControl, nullptr, &unk)) || !unk) return false;
+            orlent::IOrlentSrvControl* found = nullptr;
+            unk->QueryInterface(orlent::IID_IOrlentSrvControl, reinterpret_cast<void**>(&found));
+            unk->Release();
+            if (!found) return false;
+            control = found;
+            if (Srv("objects").rfind("OK", 0) == 0) return true;
+            control = nullptr;
+            return false;
+        },
+        ms);
 }
 
 class TTestTransport : public TAnyTransportCustom {

@@ -170,6 +170,25 @@ TEST_F(TransportTest, EventsInsideTheOutgoingCall)
     EXPECT_TRUE(Escaped.empty());
 }
 
+// The channel closes inside the settings or the registration, which frees the proxy before
+// SetLiveChannel goes on: it then asks for no channel.
+TEST_F(TransportTest, ChannelClosedInsideTheSettingsOrTheRegistration)
+{
+    for (const char* method : {"SetSettings", "RegisterClient"}) {
+        SCOPED_TRACE(method);
+        ASSERT_EQ(Srv("reset <pid>"), "OK");
+        ASSERT_EQ(Srv(std::string("fault <pid> event-in ") + method), "OK");
+        Connected.clear();
+        T->SetLiveChannel(true);
+        EXPECT_FALSE(T->LiveChannel());
+        EXPECT_EQ(T->Proxy(), nullptr);
+        EXPECT_EQ(Connected, std::vector<bool>{false});
+        EXPECT_EQ(Count('T', "SetChannelOpen"), 0);
+        EXPECT_EQ(Count('T', "UnregisterClient"), 1);
+    }
+    EXPECT_TRUE(Escaped.empty());
+}
+
 TEST_F(TransportTest, UseDComReachesAttachedMastersNotTheLiveProxy)
 {
     Open();

@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "../../testing/win/TestInstrument.h"
 #include "../standins/TestSupport.h"
+#include "OrlentSrvTest.h"
 
 using tovik::testing::LogLine;
 using tovik::testing::TestInstrument;
@@ -86,6 +88,25 @@ template <class F> bool WaitUntil(F cond, DWORD ms)
         Sleep(20);
     }
     return true;
+}
+
+// One command to the stand-in automation server's control object ("fault <pid> ...", "log <pid>").
+std::string ServerCommand(const std::string& line)
+{
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    orlent::IOrlentSrvControl* c = nullptr;
+    if (FAILED(CoCreateInstance(orlent::CLSID_OrlentSrvControl, nullptr, CLSCTX_LOCAL_SERVER,
+                                orlent::IID_IOrlentSrvControl, reinterpret_cast<void**>(&c))))
+        return "ERR no stand-in server";
+    std::wstring w(line.begin(), line.end());
+    BSTR in = SysAllocString(w.c_str()), out = nullptr;
+    HRESULT hr = c->Command(in, &out);
+    c->Release();
+    SysFreeString(in);
+    std::string reply;
+    for (UINT i = 0; out && i < SysStringLen(out); ++i) reply += char(out[i]);
+    SysFreeString(out);
+    return SUCCEEDED(hr) ? reply : "ERR call failed";
 }
 
 // A port entry of the system's list, as a real port driver makes it (the program reads the list).
@@ -405,4 +426,41 @@ TEST_F(ProgramTest, AFolderNamedOutsideCp1251IsReachedByItsShortName)
     EXPECT_EQ(ArchiveRequests(), 5);
     PostMessageW(Main, WM_CLOSE, 0, 0);
     ASSERT_TRUE(Exited(30000));
+}
+
+// Closing the window while a read through the server waits for its answer: the components
+// unregister after the window's controls are gone, and the server answers inside those calls.
+TEST_F(ProgramTest, ClosingTheWindowDuringAServerReadEndsCleanly)
+{
+    StartAll(40);
+    if (HasFatalFailure()) return;
+    HWND connect = Child(Main, Pid, L"TButton", Wide("Подключиться (srv)"));
+    HWND read = Child(Main, Pid, L"TButton", Wide("Считать (srv)"));
+    ASSERT_TRUE(connect && read) << Dump(Main);
+    // Hidden in the stored layout; an operator who shows them gets these.
+    ShowWindow(connect, SW_SHOW);
+    ShowWindow(read, SW_SHOW);
+    std::string pid = std::to_string(Pid);
+    ASSERT_EQ(ServerCommand("reset " + pid), "OK");
+    ASSERT_EQ(ServerCommand("fault " + pid + " events delay 200"), "OK");
+    ASSERT_EQ(ServerCommand("fault " + pid + " event-in UnregisterClient"), "OK");
+    PostMessageW(connect, BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(read) != FALSE; }, 30000));
+    PostMessageW(read, BM_CLICK, 0, 0);
+    auto log = [&] { return ServerCommand("log " + pid); };
+    ASSERT_TRUE(WaitUntil([&] { return log().find("SendQuery [ui1 9, i4 2,") != std::string::npos; }, 30000)) << log();
+    PostMessageW(Main, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(Exited(60000)) << "still running";
+    DWORD code = 1;
+    GetExitCodeProcess(Process, &code);
+    EXPECT_EQ(code, 0u);
+    std::string calls = log();
+    // Each once: the state event inside the transport's unregistration must not start another.
+    for (char object : {'T', 'M'}) {
+        int n = 0;
+        std::istringstream lines(calls);
+        for (std::string l; std::getline(lines, l);)
+            n += !l.empty() && l[0] == object && l.find(" UnregisterClient " + pid) != std::string::npos;
+        EXPECT_EQ(n, 1) << object << " unregistrations:\n" << calls;
+    }
 }
