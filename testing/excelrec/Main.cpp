@@ -71,31 +71,6 @@ public:
     DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) override { return PENDINGMSG_WAITDEFPROCESS; }
 };
 
-class Factory : public IClassFactory {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
-            *ppv = static_cast<IClassFactory*>(this);
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override
-    {
-        *ppv = nullptr;
-        if (outer) return CLASS_E_NOAGGREGATION;
-        IDispatch* o = excelrec::CreateApplication();
-        HRESULT hr = o->QueryInterface(riid, ppv);
-        o->Release();
-        return hr;
-    }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
-};
-
 std::string Narrow(const std::wstring& w)
 {
     int n = WideCharToMultiByte(1251, 0, w.c_str(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
@@ -121,9 +96,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
     static BusyFilter filter;
     CoRegisterMessageFilter(&filter, nullptr);
-    static Factory factory;
     excelrec::OnLastObjectGone(LastObjectGone);
-    if (SUCCEEDED(CoRegisterClassObject(kClsid, &factory, CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE, &gCookie))) {
+    if (SUCCEEDED(CoRegisterClassObject(kClsid, excelrec::ApplicationFactory(), CLSCTX_LOCAL_SERVER,
+                                        REGCLS_SINGLEUSE, &gCookie))) {
         MSG msg;
         while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
             TranslateMessage(&msg);

@@ -216,4 +216,47 @@ void FailAt(int n)
 
 void OnLastObjectGone(void (*f)()) { gLastGone = f; }
 
+namespace {
+
+LONG gLocks = 0;
+
+class Factory : public IClassFactory {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
+            *ppv = static_cast<IClassFactory*>(this);
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override
+    {
+        *ppv = nullptr;
+        if (outer) return CLASS_E_NOAGGREGATION;
+        IDispatch* o = CreateApplication();
+        HRESULT hr = o->QueryInterface(riid, ppv);
+        o->Release();
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override
+    {
+        lock ? InterlockedIncrement(&gLocks) : InterlockedDecrement(&gLocks);
+        return S_OK;
+    }
+};
+
+}  // namespace
+
+IClassFactory* ApplicationFactory()
+{
+    static Factory factory;
+    return &factory;
+}
+
+LONG ServerLocks() { return gLocks; }
+
 }  // namespace excelrec

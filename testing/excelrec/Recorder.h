@@ -19,6 +19,10 @@ namespace excelrec {
 
 // A new application object, logged as "create -> o<id>"; the caller owns one reference.
 IDispatch* CreateApplication();
+// The class object that makes application objects (static: no reference counting).
+IClassFactory* ApplicationFactory();
+// The count of LockServer locks held on it.
+LONG ServerLocks();
 
 void Log(const std::string& line);
 const std::string& LogText();
