@@ -641,15 +641,23 @@ void TWinControl::PaintControls(HDC dc)
         if (!g || !g->FVisible) continue;
         RECT b = g->BoundsRect(), x;
         if (kind != NULLREGION && !IntersectRect(&x, &b, &clip)) continue;
-        int saved = SaveDC(dc);
+        // the context goes back as it was, also when the control's painting throws
+        struct Restore {
+            HDC Dc;
+            int Saved;
+            TCanvas& Canvas;
+            ~Restore()
+            {
+                Canvas.SetHandle(nullptr);
+                RestoreDC(Dc, Saved);
+            }
+        } restore{dc, SaveDC(dc), g->Canvas()};
         POINT org;
         GetViewportOrgEx(dc, &org);
         SetViewportOrgEx(dc, org.x + g->FLeft, org.y + g->FTop, nullptr);
         IntersectClipRect(dc, 0, 0, g->FWidth, g->FHeight);
         g->Canvas().SetHandle(dc);
         g->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc), 0);
-        g->Canvas().SetHandle(nullptr);
-        RestoreDC(dc, saved);
     }
 }
 
@@ -818,10 +826,16 @@ void TWinControl::WndProc(TMessage& m)
             if (m.WParam) {
                 PaintControls(reinterpret_cast<HDC>(m.WParam));
             } else {
+                // the paint ends however painting does: a throwing control must not leave the
+                // context taken and the window asking to be painted for ever
                 PAINTSTRUCT ps;
                 HDC dc = BeginPaint(FHandle, &ps);
+                struct EndOnLeave {
+                    HWND Wnd;
+                    PAINTSTRUCT* Ps;
+                    ~EndOnLeave() { EndPaint(Wnd, Ps); }
+                } end{FHandle, &ps};
                 PaintControls(dc);
-                EndPaint(FHandle, &ps);
             }
             return;
         }

@@ -2,7 +2,10 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <list>
+#include <mutex>
 #include <stdexcept>
+#include <unordered_map>
 
 COLORREF ColorToRGB(TColor c)
 {
@@ -10,13 +13,98 @@ COLORREF ColorToRGB(TColor c)
     return static_cast<COLORREF>(c) & 0xFFFFFF;
 }
 
+// ---- the store of pens, brushes and fonts
+
+namespace {
+
+// One GDI object per look (kind, colour, width, face ...), shared by every tool that asks for
+// that look and counted by its holders: the tools that use it and the canvases that have it
+// selected. An object nobody holds waits among the idle ones, so that the next paint in the same
+// colours makes nothing new; only the longest idle beyond a bound is deleted, and since nothing
+// holds it then, no context has it selected.
+class TToolStore {
+public:
+    template <class Make> HGDIOBJ Acquire(const std::string& key, Make make)
+    {
+        std::lock_guard<std::mutex> lock(FLock);
+        auto it = FByKey.find(key);
+        if (it == FByKey.end()) {
+            HGDIOBJ h = make();
+            if (!h) return nullptr;
+            it = FByKey.emplace(key, TEntry{h, 0, key, FIdle.end()}).first;
+            FByHandle.emplace(h, &it->second);
+        }
+        TEntry& e = it->second;
+        Hold(e);
+        return e.Handle;
+    }
+    // Another holder of an object of the store (objects from elsewhere are left alone).
+    void AddRef(HGDIOBJ h)
+    {
+        std::lock_guard<std::mutex> lock(FLock);
+        auto it = FByHandle.find(h);
+        if (it != FByHandle.end()) Hold(*it->second);
+    }
+    void Release(HGDIOBJ h)
+    {
+        std::lock_guard<std::mutex> lock(FLock);
+        auto it = FByHandle.find(h);
+        if (it == FByHandle.end()) return;
+        TEntry& e = *it->second;
+        if (--e.Refs > 0) return;
+        e.Idle = FIdle.insert(FIdle.end(), &e);
+        while (FIdle.size() > kIdleKept) {
+            TEntry* old = FIdle.front();
+            FIdle.pop_front();
+            DeleteObject(old->Handle);
+            FByHandle.erase(old->Handle);
+            FByKey.erase(old->Key);
+        }
+    }
+
+private:
+    struct TEntry {
+        HGDIOBJ Handle;
+        int Refs;
+        std::string Key;
+        std::list<TEntry*>::iterator Idle;  // FIdle.end() while held
+    };
+    void Hold(TEntry& e)
+    {
+        if (e.Refs++ == 0 && e.Idle != FIdle.end()) {
+            FIdle.erase(e.Idle);
+            e.Idle = FIdle.end();
+        }
+    }
+    // Enough for the colours and faces of a skinned window and its grids.
+    static constexpr size_t kIdleKept = 64;
+    std::mutex FLock;
+    std::unordered_map<std::string, TEntry> FByKey;
+    std::unordered_map<HGDIOBJ, TEntry*> FByHandle;
+    std::list<TEntry*> FIdle;  // the longest idle first
+};
+
+// Never destroyed: tools that live in static objects let go of their objects at exit.
+TToolStore& Store()
+{
+    static TToolStore* store = new TToolStore;
+    return *store;
+}
+
+template <class T> void AppendBytes(std::string& key, const T& v)
+{
+    key.append(reinterpret_cast<const char*>(&v), sizeof v);
+}
+
+}  // namespace
+
 // ---- TFont
 
 TFont::~TFont() { Drop(); }
 
 void TFont::Drop()
 {
-    if (FHandle) DeleteObject(FHandle);
+    if (FHandle) Store().Release(FHandle);
     FHandle = nullptr;
 }
 
@@ -101,7 +189,13 @@ HFONT TFont::Handle() const
         lf.lfQuality = DEFAULT_QUALITY;
         std::wstring n = ToWide(FName);
         wcsncpy(lf.lfFaceName, n.c_str(), LF_FACESIZE - 1);
-        FHandle = CreateFontIndirectW(&lf);
+        std::string key = "F";
+        AppendBytes(key, lf.lfHeight);
+        AppendBytes(key, lf.lfWeight);
+        key += static_cast<char>(lf.lfItalic | lf.lfUnderline << 1 | lf.lfStrikeOut << 2);
+        key += static_cast<char>(lf.lfCharSet);
+        key.append(reinterpret_cast<const char*>(lf.lfFaceName), wcslen(lf.lfFaceName) * sizeof(wchar_t));
+        FHandle = static_cast<HFONT>(Store().Acquire(key, [&] { return CreateFontIndirectW(&lf); }));
     }
     return FHandle;
 }
@@ -112,7 +206,7 @@ TBrush::~TBrush() { Drop(); }
 
 void TBrush::Drop()
 {
-    if (FHandle) DeleteObject(FHandle);
+    if (FHandle) Store().Release(FHandle);
     FHandle = nullptr;
 }
 
@@ -136,7 +230,12 @@ void TBrush::SetStyle(TBrushStyle v)
 HBRUSH TBrush::Handle() const
 {
     if (FStyle == bsClear) return nullptr;
-    if (!FHandle) FHandle = CreateSolidBrush(ColorToRGB(FColor));
+    if (!FHandle) {
+        COLORREF rgb = ColorToRGB(FColor);
+        std::string key = "B";
+        AppendBytes(key, rgb);
+        FHandle = static_cast<HBRUSH>(Store().Acquire(key, [&] { return CreateSolidBrush(rgb); }));
+    }
     return FHandle;
 }
 
@@ -146,7 +245,7 @@ TPen::~TPen() { Drop(); }
 
 void TPen::Drop()
 {
-    if (FHandle) DeleteObject(FHandle);
+    if (FHandle) Store().Release(FHandle);
     FHandle = nullptr;
 }
 
@@ -178,7 +277,12 @@ HPEN TPen::Handle() const
 {
     if (!FHandle) {
         int st = FStyle == psDash ? PS_DASH : FStyle == psDot ? PS_DOT : FStyle == psClear ? PS_NULL : PS_SOLID;
-        FHandle = CreatePen(st, FWidth, ColorToRGB(FColor));
+        COLORREF rgb = ColorToRGB(FColor);
+        std::string key = "P";
+        AppendBytes(key, st);
+        AppendBytes(key, FWidth);
+        AppendBytes(key, rgb);
+        FHandle = static_cast<HPEN>(Store().Acquire(key, [&] { return CreatePen(st, FWidth, rgb); }));
     }
     return FHandle;
 }
@@ -190,10 +294,26 @@ TCanvas::~TCanvas() { Restore(); }
 void TCanvas::Restore()
 {
     if (!FHandle) return;
+    // the context's own objects go back in first; only then are ours free to go
     if (FOldFont) SelectObject(FHandle, FOldFont);
     if (FOldBrush) SelectObject(FHandle, FOldBrush);
     if (FOldPen) SelectObject(FHandle, FOldPen);
     FOldFont = FOldBrush = FOldPen = nullptr;
+    for (HGDIOBJ* h : {&FSelFont, &FSelBrush, &FSelPen}) {
+        if (*h) Store().Release(*h);
+        *h = nullptr;
+    }
+}
+
+void TCanvas::Select(HGDIOBJ obj, HGDIOBJ& selected, HGDIOBJ& old)
+{
+    HGDIOBJ o = SelectObject(FHandle, obj);
+    if (!old) old = o;
+    if (obj == selected) return;
+    // held while the context has it: a tool that changes meanwhile lets go of it, not deletes it
+    Store().AddRef(obj);
+    if (selected) Store().Release(selected);
+    selected = obj;
 }
 
 void TCanvas::SetHandle(HDC dc)
@@ -206,13 +326,10 @@ void TCanvas::SetHandle(HDC dc)
 void TCanvas::RequireTools()
 {
     if (!FHandle) return;
-    HGDIOBJ o = SelectObject(FHandle, FFont.Handle());
-    if (!FOldFont) FOldFont = o;
+    Select(FFont.Handle(), FSelFont, FOldFont);
     HBRUSH b = FBrush.Handle();
-    o = SelectObject(FHandle, b ? static_cast<HGDIOBJ>(b) : GetStockObject(NULL_BRUSH));
-    if (!FOldBrush) FOldBrush = o;
-    o = SelectObject(FHandle, FPen.Handle());
-    if (!FOldPen) FOldPen = o;
+    Select(b ? static_cast<HGDIOBJ>(b) : GetStockObject(NULL_BRUSH), FSelBrush, FOldBrush);
+    Select(FPen.Handle(), FSelPen, FOldPen);
     SetTextColor(FHandle, ColorToRGB(FFont.Color()));
     if (FBrush.Style() == bsClear) {
         SetBkMode(FHandle, TRANSPARENT);

@@ -66,8 +66,10 @@ inline TRect Bounds(int l, int t, int w, int h) { return TRect(l, t, l + w, t + 
 enum TFontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
 using TFontStyles = unsigned;  // or-ed TFontStyle bits
 
-// Base of the drawing tools: a change notice for the owner (control or canvas) and a lazily made
-// GDI object that is dropped whenever a property changes.
+// Base of the drawing tools: a change notice for the owner (control or canvas) and a lazily
+// fetched GDI object that is let go whenever a property changes. The objects come from one store
+// for the program, one per look, and are counted: Windows refuses to delete an object that a
+// device context holds, so one is deleted only when no tool and no canvas holds it any more.
 class TGraphicsObject {
 public:
     virtual ~TGraphicsObject() = default;
@@ -206,8 +208,11 @@ public:
 
 private:
     void Restore();
+    void Select(HGDIOBJ obj, HGDIOBJ& selected, HGDIOBJ& old);
     HDC FHandle = nullptr;
     HGDIOBJ FOldFont = nullptr, FOldBrush = nullptr, FOldPen = nullptr;
+    // What the canvas put into the context, held until something else is in its place.
+    HGDIOBJ FSelFont = nullptr, FSelBrush = nullptr, FSelPen = nullptr;
     TFont FFont;
     TBrush FBrush;
     TPen FPen;

@@ -339,15 +339,45 @@ void TMenuItem::DrawItem(TCanvas& ACanvas, const TRect& ARect, bool Selected)
 
 // ---------------------------------------------------------------- TMenu
 
+namespace {
+
+std::vector<TMenu*>& LiveMenus()
+{
+    static std::vector<TMenu*> menus;
+    return menus;
+}
+
+// Walks down from the tree, never up from the item: the item may be freed.
+bool HoldsItem(const TMenuItem* tree, const TMenuItem* item)
+{
+    if (tree == item) return true;
+    for (int i = 0; i < tree->Count(); ++i)
+        if (HoldsItem(tree->Items(i), item)) return true;
+    return false;
+}
+
+}  // namespace
+
 TMenu::TMenu(TComponent* AOwner) : TComponent(AOwner), FItems(new TMenuItem(nullptr))
 {
     FItems->FMenu = this;
+    LiveMenus().push_back(this);
 }
 
 TMenu::~TMenu()
 {
+    auto& live = LiveMenus();
+    live.erase(std::remove(live.begin(), live.end(), this), live.end());
     FItems->FMenu = nullptr;
     delete FItems;
+}
+
+TMenu* TMenu::Holding(const TMenuItem* item)
+{
+    if (!item) return nullptr;
+    for (TMenu* m : LiveMenus())
+        if (HoldsItem(m->FItems, item)) return m;
+    return nullptr;
 }
 
 void TMenu::Notification(TComponent* AComponent, TOperation Operation)

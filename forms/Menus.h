@@ -135,6 +135,9 @@ public:
     TMenuItem* FindItem(UINT command) const;
     // Runs the click of the item with that command id; false when none has it.
     bool DispatchCommand(UINT command);
+    // The menu, of those that exist, whose items hold this one, or null. Made for pointers kept
+    // across a posted message: the item is compared, never read, so it may be a freed one.
+    static TMenu* Holding(const TMenuItem* item);
 
     // Called when an item changed; the bar or popup is rebuilt.
     virtual void MenuChanged(TMenuItem* item);

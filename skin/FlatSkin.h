@@ -253,6 +253,10 @@ public:
                              unsigned& Options);
     // Flat border and shadow of a popup menu window (asked for through the manager).
     void DrawPopupBorder(HWND Wnd, bool RightToLeft);
+    // The menus, tool bars and control bars in the container (and what it owns) that draw
+    // through this skin go to Successor's handlers, or are unskinned when there is none: nothing
+    // is left pointing at a skin that stops serving.
+    void HandOverMenusAndBars(TComponent* AContainer, TFlatSkin* Successor);
 
 protected:
     void Loaded() override;

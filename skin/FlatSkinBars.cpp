@@ -51,7 +51,39 @@ void HookMenu(TFlatSkin* skin, TMenu* menu, bool Skin)
     }
 }
 
+// Whether a menu, tool bar or control bar draws through the skin's handlers.
+bool MenuItemsUse(const TMenuItem* item, const TFlatSkin* skin)
+{
+    if (IsHandlerOf<DrawHandler>(item->OnDrawItem, skin) || IsHandlerOf<MeasureHandler>(item->OnMeasureItem, skin))
+        return true;
+    for (int i = 0; i < item->Count(); ++i)
+        if (MenuItemsUse(item->Items(i), skin)) return true;
+    return false;
+}
+
+bool DrawsThrough(TComponent* c, const TFlatSkin* skin)
+{
+    if (auto* m = dynamic_cast<TMenu*>(c)) return m->Items() && MenuItemsUse(m->Items(), skin);
+    if (auto* tb = dynamic_cast<TToolBar*>(c)) return IsHandlerOf<ButtonHandler>(tb->OnCustomDrawButton, skin);
+    if (auto* cb = dynamic_cast<TControlBar*>(c)) return IsHandlerOf<BandHandler>(cb->OnBandPaint, skin);
+    return false;
+}
+
 }  // namespace
+
+void TFlatSkin::HandOverMenusAndBars(TComponent* AContainer, TFlatSkin* Successor)
+{
+    if (!AContainer) return;
+    for (int i = 0; i < AContainer->ComponentCount(); ++i) {
+        TComponent* c = AContainer->Components(i);
+        if (DrawsThrough(c, this)) {
+            SkinMenusAndBars(c, false, true);
+            if (Successor) Successor->SkinMenusAndBars(c, true, true);
+        }
+        // frames and the like own theirs; a skin's own parts and menu items hold none
+        if (!c->Is<TFlatSkin>() && !c->Is<TMenuItem>()) HandOverMenusAndBars(c, Successor);
+    }
+}
 
 bool TFlatSkin::IsAutoDetected(TComponent* AComponent)
 {

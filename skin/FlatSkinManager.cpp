@@ -4,6 +4,7 @@
 
 #include "FlatSkin.h"
 #include "FlatSkinKinds.h"
+#include "Menus.h"
 #include "StdCtrls.h"
 
 using namespace skinkinds;
@@ -26,6 +27,14 @@ bool OwnsSkin(TComponent* form)
     for (int i = 0; i < form->ComponentCount(); ++i)
         if (form->Components(i)->Is<TFlatSkin>()) return true;
     return false;
+}
+
+// Whether the control runs through this subclass object. A control walked twice has a second
+// object that never went in front (its OrgWindowProc is empty): that one is neither handed over
+// nor restored from, or the control would be given an empty window procedure.
+bool Installed(TControlSubClass* s)
+{
+    return s->Control && s->Control->WindowProc() == s->SubclassMethod();
 }
 
 }  // namespace
@@ -118,8 +127,12 @@ void TFlatSkinManager::HandOverActiveMenu(TFlatSkin* Leaving)
     TFlatSkin* next = FindOtherActiveMenu(Leaving);
     if (!next) {
         PendingForms.clear();
+        TWinControl* own = Leaving ? Leaving->OwnerForm : nullptr;
+        // the entries are live: a form's removal takes it out while a skin serves
+        if (ActiveMenu)
+            for (TForm* f : std::vector<TForm*>(SkinnedForms))
+                if (f != own) ActiveMenu->HandOverMenusAndBars(f, nullptr);
         if (Application->MainForm()) {
-            TWinControl* own = Leaving ? Leaving->OwnerForm : nullptr;
             for (TForm* f : std::vector<TForm*>(SkinnedForms))
                 if (f != own) RestoreFormControls(f);
         }
@@ -135,7 +148,7 @@ void TFlatSkinManager::HandOverActiveMenu(TFlatSkin* Leaving)
     TFlatSkin* leaving = ActiveMenu;
     for (int i = 0; i < leaving->ComponentCount(); ++i) {
         auto* old = dynamic_cast<TControlSubClass*>(leaving->Components(i));
-        if (!old || !old->Control || ControlLiesOn(old->Control, leaving->OwnerForm)) continue;
+        if (!old || !Installed(old) || ControlLiesOn(old->Control, leaving->OwnerForm)) continue;
         auto* s = new TControlSubClass(next);
         s->SetControl(old->Control);
         s->OrgWindowProc = old->OrgWindowProc;
@@ -144,6 +157,8 @@ void TFlatSkinManager::HandOverActiveMenu(TFlatSkin* Leaving)
         s->OwnerMenu = next;
         old->Control->SetWindowProc(s->SubclassMethod());
     }
+    for (TForm* f : std::vector<TForm*>(SkinnedForms))
+        if (f != leaving->OwnerForm) leaving->HandOverMenusAndBars(f, next);
     ActiveMenu = next;
 }
 
@@ -161,7 +176,7 @@ void TFlatSkinManager::RestoreFormControls(TForm* AForm)
     if (!ActiveMenu) return;
     for (int i = ActiveMenu->ComponentCount() - 1; i >= 0; --i) {
         auto* s = dynamic_cast<TControlSubClass*>(ActiveMenu->Components(i));
-        if (!s || !s->Control || !ControlLiesOn(s->Control, AForm)) continue;
+        if (!s || !Installed(s) || !ControlLiesOn(s->Control, AForm)) continue;
         try {
             TControl* c = s->Control;
             c->SetWindowProc(s->OrgWindowProc);
@@ -181,7 +196,9 @@ void TFlatSkinManager::RestoreFormControls(TForm* AForm)
 bool TFlatSkinManager::MainWindowHook(TMessage& Message)
 {
     if (!MenuManager) return false;
-    if (Message.Msg == WM_SKIN_POPUPBORDER_ITEM && Message.LParam)
+    // the request was posted: its item may have gone since, and is used only while a menu has it
+    if (Message.Msg == WM_SKIN_POPUPBORDER_ITEM &&
+        TMenu::Holding(reinterpret_cast<TMenuItem*>(Message.LParam)))
         PopupBorderForItem(reinterpret_cast<TMenuItem*>(Message.LParam));
     if (Message.Msg == WM_SKIN_POPUPBORDER_WINDOW && ActiveMenu)
         ActiveMenu->DrawPopupBorder(reinterpret_cast<HWND>(Message.LParam), Message.WParam != 0);

@@ -5,12 +5,14 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "ComCtrls.h"
 #include "ExtCtrls.h"
 #include "Forms.h"
 #include "StdCtrls.h"
+#include "SysUtils.h"
 
 namespace {
 
@@ -168,6 +170,36 @@ TEST(WindowProc, GraphicControlsGetPaintThroughTheirProcedure)
     InvalidateRect(form->Handle(), nullptr, TRUE);
     UpdateWindow(form->Handle());
     EXPECT_TRUE(spy.Saw(WM_PAINT));
+    form->Free();
+}
+
+namespace {
+class TThrowingPaint : public TGraphicControl {
+public:
+    using TGraphicControl::TGraphicControl;
+
+protected:
+    void Paint() override { throw Exception("paint failed"); }
+};
+}  // namespace
+
+TEST(WindowProc, AThrowingGraphicControlStillEndsThePaintAndLetsGoOfTheContext)
+{
+    auto* form = NewForm();
+    auto* c = new TThrowingPaint(form);
+    c->SetParent(form);
+    c->SetBounds(10, 10, 60, 20);
+    std::vector<std::string> seen;
+    Application->OnException = [&](TObject*, const std::exception& e) { seen.push_back(e.what()); };
+    form->Show();
+    UpdateWindow(form->Handle());
+    seen.clear();
+    InvalidateRect(form->Handle(), nullptr, TRUE);
+    UpdateWindow(form->Handle());
+    Application->OnException = nullptr;
+    EXPECT_EQ(seen, std::vector<std::string>{"paint failed"});
+    EXPECT_FALSE(GetUpdateRect(form->Handle(), nullptr, FALSE)) << "the paint was not ended";
+    EXPECT_EQ(c->Canvas().Handle(), nullptr);
     form->Free();
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -711,4 +712,166 @@ TEST_F(ReadTest, SpeedTableByItemIndex)
     Form->cbxSpeed->SetItemIndex(2);
     Form->btnRead2->Click();
     EXPECT_EQ(Inst->Speed(), 4800);
+}
+
+// ---- drawing objects over a read: what Windows enforces and Wine lets pass
+
+namespace {
+
+// Watches the GDI calls of the program's own code (forms, skin, window: they are linked into this
+// program, so their calls pass through its import table). A deletion of an object that a context
+// the code selected into still holds counts as a fault: Windows refuses it and the object leaks.
+class GdiWatch {
+public:
+    GdiWatch()
+    {
+        Current() = this;
+        FDelete = Patch("DeleteObject", reinterpret_cast<void*>(&GdiWatch::Delete));
+        FSelect = Patch("SelectObject", reinterpret_cast<void*>(&GdiWatch::Select));
+    }
+    ~GdiWatch()
+    {
+        Patch("DeleteObject", FDelete);
+        Patch("SelectObject", FSelect);
+        Current() = nullptr;
+    }
+    bool Hooked() const { return FDelete && FSelect; }
+    int Deletes = 0, Selects = 0;
+    std::vector<std::string> HeldWhenDeleted;
+
+private:
+    using DeleteFn = BOOL(WINAPI*)(HGDIOBJ);
+    using SelectFn = HGDIOBJ(WINAPI*)(HDC, HGDIOBJ);
+    static GdiWatch*& Current()
+    {
+        static GdiWatch* w = nullptr;
+        return w;
+    }
+    // Swaps the import table entry of gdi32's function (found by name: exports may forward).
+    static void* Patch(const char* name, void* with)
+    {
+        auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
+        auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+        const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); d->Name; ++d) {
+            if (lstrcmpiA(reinterpret_cast<char*>(base + d->Name), "gdi32.dll") != 0) continue;
+            auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
+            auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
+            for (; names->u1.AddressOfData; ++names, ++slots) {
+                if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+                auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+                if (std::string(reinterpret_cast<char*>(byName->Name)) != name) continue;
+                DWORD old = 0;
+                VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &old);
+                void* prev = reinterpret_cast<void*>(slots->u1.Function);
+                slots->u1.Function = reinterpret_cast<ULONG_PTR>(with);
+                VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, old, &old);
+                return prev;
+            }
+        }
+        return nullptr;
+    }
+    static HGDIOBJ WINAPI Select(HDC dc, HGDIOBJ obj)
+    {
+        GdiWatch* w = Current();
+        ++w->Selects;
+        if (std::find(w->FContexts.begin(), w->FContexts.end(), dc) == w->FContexts.end()) w->FContexts.push_back(dc);
+        return reinterpret_cast<SelectFn>(w->FSelect)(dc, obj);
+    }
+    static BOOL WINAPI Delete(HGDIOBJ obj)
+    {
+        GdiWatch* w = Current();
+        ++w->Deletes;
+        DWORD type = GetObjectType(obj);
+        if (type == OBJ_PEN || type == OBJ_BRUSH || type == OBJ_FONT || type == OBJ_BITMAP)
+            for (HDC dc : w->FContexts)
+                if (GetObjectType(dc) && GetCurrentObject(dc, type) == obj)
+                    w->HeldWhenDeleted.push_back(type == OBJ_PEN ? "pen" : type == OBJ_BRUSH ? "brush"
+                                                                 : type == OBJ_FONT ? "font" : "bitmap");
+        return reinterpret_cast<DeleteFn>(w->FDelete)(obj);
+    }
+    void* FDelete = nullptr;
+    void* FSelect = nullptr;
+    std::vector<HDC> FContexts;
+};
+
+// The process's live GDI objects: what Windows counts; Wine does not count (0), but takes a
+// handle's table index alone, so there every index that names an object is counted.
+int GdiObjects()
+{
+    if (DWORD n = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS)) return static_cast<int>(n);
+    int n = 0;
+    for (uintptr_t i = 1; i < 0x10000; ++i)
+        if (GetObjectType(reinterpret_cast<HGDIOBJ>(i))) ++n;
+    return n;
+}
+
+// The pointer passing over every control of the window, as window messages.
+void MouseOverControls(TForm* form)
+{
+    std::vector<HWND> all{form->Handle()};
+    EnumChildWindows(form->Handle(), [](HWND h, LPARAM lp) {
+        reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&all));
+    for (HWND h : all) {
+        RECT r;
+        GetClientRect(h, &r);
+        SendMessageW(h, WM_MOUSEMOVE, 0, MAKELPARAM(r.right / 2, r.bottom / 2));
+        SendMessageW(h, WM_MOUSEMOVE, 0, MAKELPARAM(1, 1));
+        SendMessageW(h, WM_MOUSELEAVE, 0, 0);
+        Application->ProcessMessages();
+    }
+}
+
+}  // namespace
+
+TEST_F(ReadTest, NoDrawingObjectIsDeletedWhileAContextHoldsIt)
+{
+    GdiWatch watch;
+    ASSERT_TRUE(watch.Hooked());
+    StartInstrument(Device(Plain, 1, Params), "archive 1\ngen 30\n");
+    StartForm();
+    Form->Show();
+    Application->ProcessMessages();
+    bool busy = false;  // the pointer's messages run the message loop, where the timer comes again
+    EveryRecord([&] {
+        if (busy) return;
+        busy = true;
+        MouseOverControls(Form);
+        busy = false;
+    });
+    Read();
+    EXPECT_EQ(ArchiveRequests().size(), 30u) << (Dialogs.Texts().empty() ? "" : Dialogs.Texts().front());
+    MouseOverControls(Form);
+    RedrawWindow(Form->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    EXPECT_GT(watch.Selects, 0);
+    EXPECT_GT(watch.Deletes, 0);
+    EXPECT_TRUE(watch.HeldWhenDeleted.empty())
+        << watch.HeldWhenDeleted.size() << " deleted while selected, the first a " << watch.HeldWhenDeleted[0];
+}
+
+TEST_F(ReadTest, RepaintingTheSkinnedWindowMakesNoLastingDrawingObjects)
+{
+    StartInstrument(Device(Plain, 1, Params), "archive 1\ngen 5\n");
+    StartForm();
+    Form->Show();
+    Read();
+    auto repaint = [&](int times) {
+        for (int i = 0; i < times; ++i) {
+            MouseOverControls(Form);
+            RedrawWindow(Form->Handle(), nullptr, nullptr,
+                         RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        }
+    };
+    repaint(2);  // what a first paint makes to keep (faces, colours in use) is there now
+    int before = GdiObjects();
+    ASSERT_GT(before, 0);
+    // the count sees objects come and go
+    HBRUSH probe[4];
+    for (HBRUSH& b : probe) b = CreateSolidBrush(RGB(1, 2, 3));
+    EXPECT_EQ(GdiObjects(), before + 4);
+    for (HBRUSH b : probe) DeleteObject(b);
+    repaint(20);
+    EXPECT_EQ(GdiObjects(), before);
 }

@@ -2,7 +2,9 @@
 // components, restoring forms, the application-window hook and the captured-mouse test.
 #include <algorithm>
 
+#include "Menus.h"
 #include "SkinTestSupport.h"
+#include "ToolWin.h"
 
 namespace {
 
@@ -130,6 +132,110 @@ TEST_F(Manager, ASuccessorTakesOverTheControlsOfOtherForms)
     EXPECT_FALSE(moved->SavedCtl3D);
     edit->Perform(CM_TEXTCHANGED);  // nothing of the old object is reached
     EXPECT_TRUE(Has(MenuManager->SkinnedForms, other));
+}
+
+TEST_F(Manager, MenusAndBarsOfServedFormsFollowTheServingSkin)
+{
+    for (bool successor : {true, false}) {
+        SCOPED_TRACE(successor ? "with a successor" : "without one");
+        TForm* formA = NewForm();
+        TFlatSkin* a = LoadSkin(formA);
+        TForm* formB = successor ? NewForm() : nullptr;
+        TFlatSkin* b = successor ? LoadSkin(formB) : nullptr;
+        if (b) b->SetIconWidth(40);  // its measure tells its handler from the leaving one's
+        TForm* other = NewForm();
+        auto* menu = new TMainMenu(other);
+        auto* file = new TMenuItem(other);
+        file->SetCaption("Файл");
+        menu->Items()->Add(file);
+        auto* open = new TMenuItem(other);
+        open->SetCaption("Открыть");
+        file->Add(open);
+        other->SetMenu(menu);
+        auto* bar = Put<TToolBar>(other, other);
+        Put<TToolButton>(other, bar);
+        auto* cb = Put<TControlBar>(other, other);
+        other->Show();
+        NextMessage();
+        ASSERT_TRUE(open->OnMeasureItem && bar->OnCustomDrawButton && cb->OnBandPaint) << "skinned by the first";
+
+        delete a;
+        TBitmap pic;
+        pic.SetSize(200, 30);
+        int w = 0, h = 0;
+        if (b) {
+            ASSERT_TRUE(open->OnMeasureItem && open->OnDrawItem && bar->OnCustomDrawButton && cb->OnBandPaint);
+            EXPECT_TRUE(menu->OwnerDraw());
+            int bw = 0, bh = 0;
+            b->MeasureItem(open, &pic.Canvas(), bw, bh);
+            open->OnMeasureItem(open, &pic.Canvas(), w, h);
+            EXPECT_EQ(w, bw) << "measured by the successor";
+            open->OnDrawItem(open, &pic.Canvas(), TRect(0, 0, 200, 30), true);
+            EXPECT_EQ(pic.Canvas().Pixels(100, 15), static_cast<TColor>(ColorToRGB(b->SelectFillColor)));
+        } else {
+            EXPECT_FALSE(open->OnMeasureItem || open->OnDrawItem || file->OnDrawItem);
+            EXPECT_FALSE(bar->OnCustomDrawButton || cb->OnBandPaint);
+            EXPECT_FALSE(menu->OwnerDraw());
+        }
+        // the menu bar and the bars draw again with what they have now
+        RedrawWindow(other->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        DrawMenuBar(other->Handle());
+        Application->ProcessMessages();
+        other->Free();
+        if (formB) formB->Free();
+        formA->Free();
+    }
+}
+
+TEST_F(Manager, AControlWalkedTwiceIsHandedOverWithTheProcedureItHad)
+{
+    TFlatSkin* a = LoadSkin(NewForm());
+    TForm* formB = NewForm();
+    TFlatSkin* b = LoadSkin(formB);
+    TForm* other = NewForm();
+    auto* edit = Put<TEdit>(other, other);
+    const TWndMethod own = edit->WindowProc();
+    NextMessage();
+    a->SkinComponent(edit, true, false);  // a second object, never in front
+    ASSERT_EQ(SubclassCount(a), 2);
+    ASSERT_EQ(SubclassOf(edit)->OrgWindowProc, own);
+
+    delete a;
+    ASSERT_EQ(MenuManager->ActiveMenu, b);
+    ASSERT_NE(SubclassOf(edit), nullptr);
+    EXPECT_EQ(SubclassOf(edit)->Owner(), b);
+    EXPECT_EQ(SubclassOf(edit)->OrgWindowProc, own);
+    edit->SetText("12");  // its messages reach the edit's own procedure
+    EXPECT_EQ(edit->Text(), "12");
+    b->SkinComponent(edit, true, false);  // walked twice by the successor too
+    formB->Free();  // no one serves now: the edit gets its procedure back
+    EXPECT_EQ(edit->WindowProc(), own);
+    edit->SetText("34");
+    EXPECT_EQ(edit->Text(), "34");
+}
+
+TEST_F(Manager, ABorderRequestWhoseItemWentMeanwhileDoesNothing)
+{
+    TForm* own = NewForm();
+    own->Show();
+    LoadSkin(own);
+    auto* popup = new TPopupMenu(own);
+    auto* item = new TMenuItem(own);
+    item->SetCaption("Один");
+    popup->Items()->Add(item);
+    TMessage live{WM_SKIN_POPUPBORDER_ITEM, 0, reinterpret_cast<LPARAM>(item), 0};
+    EXPECT_FALSE(MenuManager->MainWindowHook(live));  // not shown: no window under it, no border
+    // the request is posted, then its item goes before it arrives
+    PostMessageW(Application->Handle(), WM_SKIN_POPUPBORDER_ITEM, 0, reinterpret_cast<LPARAM>(item));
+    delete item;
+    auto* stranger = new TMenuItem(own);  // an item in no menu is no request either
+    PostMessageW(Application->Handle(), WM_SKIN_POPUPBORDER_ITEM, 0, reinterpret_cast<LPARAM>(stranger));
+    Application->ProcessMessages();
+    EXPECT_EQ(TMenu::Holding(stranger), nullptr);
+    popup->Items()->Add(stranger);
+    EXPECT_EQ(TMenu::Holding(stranger), popup);
+    delete popup;
+    EXPECT_EQ(TMenu::Holding(stranger), nullptr);
 }
 
 TEST_F(Manager, HookLeavesEveryMessageToTheApplication)
