@@ -71,14 +71,6 @@ public:
     DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) override { return PENDINGMSG_WAITDEFPROCESS; }
 };
 
-std::string Narrow(const std::wstring& w)
-{
-    int n = WideCharToMultiByte(1251, 0, w.c_str(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-    std::string s(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(1251, 0, w.c_str(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
-    return s;
-}
-
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
@@ -87,9 +79,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     for (int i = 1; i + 1 < argc; ++i) {
         std::wstring opt = argv[i];
-        if (_wcsicmp(opt.c_str(), L"/Log") == 0) excelrec::SetLogFile(argv[++i]);
-        else if (_wcsicmp(opt.c_str(), L"/Version") == 0) excelrec::SetVersion(Narrow(argv[++i]));
-        else if (_wcsicmp(opt.c_str(), L"/Busy") == 0) gBusy = _wtoi(argv[++i]);
+        if (_wcsicmp(opt.c_str(), L"/Log") == 0) {
+            excelrec::SetLogFile(argv[++i]);
+        } else if (_wcsicmp(opt.c_str(), L"/Version") == 0) {
+            const std::wstring v = argv[++i];
+            excelrec::SetVersion(excelrec::Narrow(v.data(), static_cast<int>(v.size())));
+        } else if (_wcsicmp(opt.c_str(), L"/Busy") == 0) {
+            gBusy = _wtoi(argv[++i]);
+        }
     }
     LocalFree(argv);
 

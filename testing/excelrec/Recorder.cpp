@@ -20,15 +20,6 @@ void (*gLastGone)() = nullptr;
 class Object;
 std::set<Object*> gObjects;
 
-std::string Narrow(const wchar_t* w, int n)
-{
-    if (!w || n <= 0) return {};
-    int len = WideCharToMultiByte(1251, 0, w, n, nullptr, 0, nullptr, nullptr);
-    std::string s(static_cast<size_t>(len), '\0');
-    WideCharToMultiByte(1251, 0, w, n, s.data(), len, nullptr, nullptr);
-    return s;
-}
-
 BSTR Wide(const std::string& s)
 {
     int len = MultiByteToWideChar(1251, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
@@ -258,5 +249,14 @@ IClassFactory* ApplicationFactory()
 }
 
 LONG ServerLocks() { return gLocks; }
+
+std::string Narrow(const wchar_t* w, int n)
+{
+    if (!w || n <= 0) return {};
+    int len = WideCharToMultiByte(1251, 0, w, n, nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<size_t>(len), '\0');
+    WideCharToMultiByte(1251, 0, w, n, s.data(), len, nullptr, nullptr);
+    return s;
+}
 
 }  // namespace excelrec

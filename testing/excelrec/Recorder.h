@@ -25,6 +25,8 @@ IClassFactory* ApplicationFactory();
 LONG ServerLocks();
 
 void Log(const std::string& line);
+// UTF-16 text in cp1251, as the log has it.
+std::string Narrow(const wchar_t* w, int n);
 const std::string& LogText();
 // Each line is also appended to this file (the local server's log); empty: none.
 void SetLogFile(const std::wstring& path);
