@@ -810,7 +810,7 @@ int GdiObjects()
 void MouseOverControls(TForm* form)
 {
     std::vector<HWND> all{form->Handle()};
-    EnumChildWindows(form->Handle(), [](HWND h, LPARAM lp) {
+    EnumChildWindows(form->Handle(), [](HWND h, LPARAM lp) CALLBACK -> BOOL {
         reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
         return TRUE;
     }, reinterpret_cast<LPARAM>(&all));

@@ -65,7 +65,7 @@ TEST(SafeFile, RenameRefusedForAMomentIsRetriedAndTheTargetKeepsItsAttributes)
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     HANDLE closer = CreateThread(
         nullptr, 0,
-        [](LPVOID p) -> DWORD {
+        [](LPVOID p) WINAPI -> DWORD {
             Sleep(300);
             CloseHandle(static_cast<HANDLE>(p));
             return 0;
