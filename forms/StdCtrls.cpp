@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Classes.h"
+#include "Cp1251.h"
 #include "SysUtils.h"
 
 // ---------------------------------------------------------------- TStrings
@@ -30,11 +31,7 @@ void TStrings::SetStrings(int i, const std::string& s)
     Changed();
 }
 
-static bool TextLess(const std::string& a, const std::string& b)
-{
-    return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1) ==
-           CSTR_LESS_THAN;
-}
+static bool TextLess(const std::string& a, const std::string& b) { return AnsiCompareText(a, b) < 0; }
 
 int TStrings::AddObject(const std::string& s, TObject* obj)
 {

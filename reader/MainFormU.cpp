@@ -524,10 +524,8 @@ void TForm1::FillPortList()
         }
     }
     reg.CloseKey();
-    std::stable_sort(ports.begin(), ports.end(), [](const std::string& a, const std::string& b) {
-        return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1) ==
-               CSTR_LESS_THAN;
-    });
+    std::stable_sort(ports.begin(), ports.end(),
+                     [](const std::string& a, const std::string& b) { return AnsiCompareText(a, b) < 0; });
     FPorts.resize(ports.size());
     cbxPort->Items().BeginUpdate();
     for (size_t i = 0; i < ports.size(); ++i) {

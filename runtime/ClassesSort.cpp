@@ -1,15 +1,9 @@
 // TStringList's sort compares as the user's locale does, through the system; kept apart so that
 // the rest of Classes builds without it (the native fuzz and sanitizer builds).
-#include <windows.h>
-
 #include <algorithm>
 
 #include "Classes.h"
-
-static int AnsiCompareText(const std::string& a, const std::string& b)
-{
-    return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1) - CSTR_EQUAL;
-}
+#include "Cp1251.h"
 
 void TStringList::Sort()
 {

@@ -37,3 +37,9 @@ bool FromWideExact(const std::wstring& w, std::string& out)
 }
 
 std::string FromWide(const std::wstring& w) { return FromWide(w.data(), static_cast<int>(w.size())); }
+
+int AnsiCompareText(const std::string& a, const std::string& b)
+{
+    const std::wstring wa = ToWide(a), wb = ToWide(b);
+    return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, wa.c_str(), -1, wb.c_str(), -1) - CSTR_EQUAL;
+}

@@ -3,6 +3,7 @@
 #include "Cp1251.h"
 
 #include <algorithm>
+#include <cstddef>
 
 
 namespace {
@@ -256,12 +257,41 @@ bool OleVariant::AsBool() const
     return t.boolVal != VARIANT_FALSE;
 }
 
+namespace {
+
+// Whether the elements of sa can be read into variants of type et: the array's own kind of
+// element must be et, since SafeArrayGetElement copies strings, objects and variants by the
+// array's kind, and the element must fit where the variant keeps it. A record element is its
+// data, which a variant can only point at.
+bool ElementsFit(SAFEARRAY* sa, VARTYPE et)
+{
+    const USHORT kinds = FADF_BSTR | FADF_UNKNOWN | FADF_DISPATCH | FADF_VARIANT | FADF_RECORD;
+    USHORT kind = 0;
+    switch (et) {
+    case VT_BSTR: kind = FADF_BSTR; break;
+    case VT_UNKNOWN: kind = FADF_UNKNOWN; break;
+    case VT_DISPATCH: kind = FADF_DISPATCH; break;
+    case VT_VARIANT: kind = FADF_VARIANT; break;
+    case VT_RECORD: return false;
+    default: break;
+    }
+    if ((sa->fFeatures & kinds) != kind) return false;
+    const UINT size = SafeArrayGetElemsize(sa);
+    if (et == VT_VARIANT) return size == sizeof(VARIANT);
+    if (et == VT_DECIMAL) return size == sizeof(DECIMAL);
+    return size <= sizeof(VARIANT) - offsetof(VARIANT, lVal);
+}
+
+}  // namespace
+
 std::vector<OleVariant> OleVariant::Elements() const
 {
     if (!(FV.vt & VT_ARRAY)) OleCheck(DISP_E_TYPEMISMATCH);
     SAFEARRAY* sa = (FV.vt & VT_BYREF) ? *FV.pparray : FV.parray;
     if (!sa || SafeArrayGetDim(sa) != 1) OleCheck(DISP_E_TYPEMISMATCH);
     VARTYPE et = static_cast<VARTYPE>(FV.vt & VT_TYPEMASK);
+    // The array comes from outside the process: refuse it whole before anything is read.
+    if (!ElementsFit(sa, et)) OleCheck(DISP_E_TYPEMISMATCH);
     LONG lo = 0, hi = -1;
     OleCheck(SafeArrayGetLBound(sa, 1, &lo));
     OleCheck(SafeArrayGetUBound(sa, 1, &hi));
@@ -270,10 +300,15 @@ std::vector<OleVariant> OleVariant::Elements() const
         OleVariant e;
         if (et == VT_VARIANT) {
             OleCheck(SafeArrayGetElement(sa, &i, &e.FV));
+        } else if (et == VT_DECIMAL) {
+            DECIMAL d;
+            OleCheck(SafeArrayGetElement(sa, &i, &d));
+            e.FV.decVal = d;
+            e.FV.vt = VT_DECIMAL;  // the decimal's first word is the variant's type
         } else {
-            // Elements of a typed array are read into a variant of that type.
-            e.FV.vt = et;
+            // The type is set once the variant owns what was read (a string or an object).
             OleCheck(SafeArrayGetElement(sa, &i, &e.FV.lVal));
+            e.FV.vt = et;
         }
         out.push_back(std::move(e));
     }

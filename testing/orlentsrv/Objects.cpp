@@ -1,6 +1,7 @@
 // The server's objects: AnyTransport (a serial channel), AnyMaster (Modbus requests on a
 // channel), their connection points and client registry, and the control object of tests.
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <set>
 #include <sstream>
@@ -31,6 +32,25 @@ std::string Narrow(const wchar_t* w, int n = -1)
     return s;
 }
 
+// Whether the elements of sa can be read into variants of type et (the client's rule): the
+// array's kind of element is et, since strings, objects and variants are copied by that kind,
+// and the element fits where the variant keeps it; never a record, whose element is its data.
+bool ElementsFit(SAFEARRAY* sa, VARTYPE et)
+{
+    const USHORT kinds = FADF_BSTR | FADF_UNKNOWN | FADF_DISPATCH | FADF_VARIANT | FADF_RECORD;
+    const USHORT kind = et == VT_BSTR       ? FADF_BSTR
+                        : et == VT_UNKNOWN  ? FADF_UNKNOWN
+                        : et == VT_DISPATCH ? FADF_DISPATCH
+                        : et == VT_VARIANT  ? FADF_VARIANT
+                                            : 0;
+    if (et == VT_RECORD || (sa->fFeatures & kinds) != kind) return false;
+    const UINT size = SafeArrayGetElemsize(sa);
+    if (et == VT_VARIANT) return size == sizeof(VARIANT);
+    if (et == VT_DECIMAL) return size == sizeof(DECIMAL);
+    return size <= sizeof(VARIANT) - offsetof(VARIANT, lVal);
+}
+
+// The elements of a one-dimensional array; none when it is no such array or is refused above.
 std::vector<VARIANT> Elements(const VARIANT& v)
 {
     const VARIANT* p = &v;
@@ -38,19 +58,24 @@ std::vector<VARIANT> Elements(const VARIANT& v)
     std::vector<VARIANT> out;
     if (!(p->vt & VT_ARRAY)) return out;
     SAFEARRAY* sa = (p->vt & VT_BYREF) ? *p->pparray : p->parray;
-    if (!sa || SafeArrayGetDim(sa) != 1) return out;
+    VARTYPE et = VARTYPE(p->vt & VT_TYPEMASK);
+    if (!sa || SafeArrayGetDim(sa) != 1 || !ElementsFit(sa, et)) return out;
     LONG lo = 0, hi = -1;
     SafeArrayGetLBound(sa, 1, &lo);
     SafeArrayGetUBound(sa, 1, &hi);
-    VARTYPE et = VARTYPE(p->vt & VT_TYPEMASK);
     for (LONG i = lo; i <= hi; ++i) {
         VARIANT e;
         VariantInit(&e);
+        DECIMAL d;
         if (et == VT_VARIANT) {
             SafeArrayGetElement(sa, &i, &e);
-        } else {
+        } else if (et == VT_DECIMAL) {
+            if (SUCCEEDED(SafeArrayGetElement(sa, &i, &d))) {
+                e.decVal = d;
+                e.vt = VT_DECIMAL;  // after the decimal, whose first word is the type's place
+            }
+        } else if (SUCCEEDED(SafeArrayGetElement(sa, &i, &e.lVal))) {
             e.vt = et;
-            SafeArrayGetElement(sa, &i, &e.lVal);
         }
         out.push_back(e);
     }
