@@ -410,10 +410,52 @@ TEST_F(ProgramTest, RunsFromACyrillicFolderUnderAnotherSystemCodePage)
     EXPECT_EQ(GetFile(prog + L"main.ini"), ini);
 }
 
-// A folder that cp1251 cannot name (Greek here): the program reaches its files by the short name.
-TEST_F(ProgramTest, AFolderNamedOutsideCp1251IsReachedByItsShortName)
+// Folders that cp1251 cannot name: the program reaches its files by the short name, also where
+// that is longer than the long one (Wine makes "__~~~OKK" of two CJK letters). They lie in a folder
+// of the system drive whose names are short already, so that nothing else shortens the path.
+namespace {
+
+struct FolderName {
+    const char* what;
+    const wchar_t* name;
+};
+void PrintTo(const FolderName& f, std::ostream* os) { *os << f.what; }
+
+class OutsideCp1251Test : public ProgramTest, public ::testing::WithParamInterface<FolderName> {
+protected:
+    void TearDown() override
+    {
+        ProgramTest::TearDown();
+        if (!Base.empty()) RemoveTreeW(Base);
+    }
+    static void RemoveTreeW(const std::wstring& dir)
+    {
+        WIN32_FIND_DATAW fd;
+        HANDLE h = FindFirstFileW((dir + L"*").c_str(), &fd);
+        if (h != INVALID_HANDLE_VALUE) {
+            do {
+                std::wstring n = fd.cFileName;
+                if (n == L"." || n == L"..") continue;
+                if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTreeW(dir + n + L"\\");
+                else DeleteFileW((dir + n).c_str());
+            } while (FindNextFileW(h, &fd));
+            FindClose(h);
+        }
+        RemoveDirectoryW(dir.c_str());
+    }
+    std::wstring Base;
+};
+
+}  // namespace
+
+TEST_P(OutsideCp1251Test, ProgramFolderIsReachedByItsShortName)
 {
-    const std::wstring prog = Wide(Dir) + L"\x03a0\x03c1\x03cc\x03b3\x03c1\x03b1\x03bc\x03bc\x03b1\\";
+    wchar_t base[32];
+    swprintf(base, 32, L"C:\\tv%x\\", static_cast<unsigned>(GetCurrentProcessId() & 0xFFFF));
+    Base = base;
+    RemoveTreeW(Base);  // left by an interrupted run
+    ASSERT_TRUE(CreateDirectoryW(Base.c_str(), nullptr));
+    const std::wstring prog = Base + GetParam().name + L"\\";
     ASSERT_TRUE(CreateDirectoryW(prog.c_str(), nullptr));
     for (const char* f : {"Tovik.exe", "Ravelport.dll"})
         ASSERT_TRUE(CopyFileW(Wide(Dir + f).c_str(), (prog + Wide(f)).c_str(), FALSE)) << f;
@@ -427,6 +469,12 @@ TEST_F(ProgramTest, AFolderNamedOutsideCp1251IsReachedByItsShortName)
     PostMessageW(Main, WM_CLOSE, 0, 0);
     ASSERT_TRUE(Exited(30000));
 }
+
+INSTANTIATE_TEST_SUITE_P(Folders, OutsideCp1251Test,
+                         ::testing::Values(FolderName{"Greek9", L"\x03a0\x03c1\x03cc\x03b3\x03c1\x03b1\x03bc\x03bc\x03b1"},
+                                           FolderName{"Greek4", L"\x03b1\x03b2\x03b3\x03b4"},
+                                           FolderName{"Cjk2", L"\x4e2d\x6587"}),
+                         [](const ::testing::TestParamInfo<FolderName>& p) { return std::string(p.param.what); });
 
 // Closing the window while a read through the server waits for its answer: the components
 // unregister after the window's controls are gone, and the server answers inside those calls.
