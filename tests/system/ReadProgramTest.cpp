@@ -410,6 +410,48 @@ TEST_F(ProgramTest, RunsFromACyrillicFolderUnderAnotherSystemCodePage)
     EXPECT_EQ(GetFile(prog + L"main.ini"), ini);
 }
 
+// A name chosen in the save dialog that cp1251 cannot hold never turns into a look-alike name
+// ("cafe" for "caf\u00e9"): a new file is refused with a message, an existing one is reached by its
+// short name, as is a folder; the look-alike file keeps its bytes.
+TEST_F(ProgramTest, SaveDialogNameOutsideCp1251NeverBecomesAnotherFilesName)
+{
+    StartAll(5);
+    if (HasFatalFailure()) return;
+    PostMessageW(ReadButton, BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(ReadButton) && IsWindowVisible(SaveButton); }, 60000));
+    const std::wstring out = Wide(Dir) + L"out\\", name = out + L"caf\x00e9.txt";
+    ASSERT_TRUE(CreateDirectoryW(out.c_str(), nullptr));
+    ASSERT_TRUE(PutFile(out + L"cafe.txt", "earlier"));
+
+    ASSERT_NO_FATAL_FAILURE(SaveAs(name, 1));
+    HWND box = WaitTopWindow(Pid, L"#32770", L"", 10000);
+    EXPECT_NE(box, nullptr) << "no message";
+    if (box) {
+        std::wstring msg;
+        for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+            if (ClassOf(c) == L"Static") msg += WindowText(c);
+        EXPECT_NE(msg.find(Wide("не может быть сохранён")), std::wstring::npos);
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 10000));
+    }
+    EXPECT_EQ(FileNames(out), std::vector<std::wstring>{L"cafe.txt"});
+
+    ASSERT_TRUE(PutFile(name, "old"));
+    ASSERT_NO_FATAL_FAILURE(SaveAs(name, 1));
+    EXPECT_TRUE(WaitUntil([&] { return GetFile(name).rfind("Прибор:Прибор\r\n", 0) == 0; }, 10000)) << GetFile(name);
+    EXPECT_EQ(GetFile(out + L"cafe.txt"), "earlier");
+
+    // A folder cp1251 cannot name is reached by its short name.
+    const std::wstring greek = out + L"\x03b1\x03b2\x03b3\x03b4\\";
+    ASSERT_TRUE(CreateDirectoryW(greek.c_str(), nullptr));
+    ASSERT_NO_FATAL_FAILURE(SaveAs(greek + Wide("отчёт.txt"), 1));
+    EXPECT_TRUE(WaitUntil([&] { return !GetFile(greek + Wide("отчёт.txt")).empty(); }, 10000));
+    EXPECT_EQ(FileNames(greek), std::vector<std::wstring>{Wide("отчёт.txt")});
+    EXPECT_EQ(FileNames(out), (std::vector<std::wstring>{L"cafe.txt", L"caf\x00e9.txt", L"\x03b1\x03b2\x03b3\x03b4"}));
+    PostMessageW(Main, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(Exited(30000));
+}
+
 // Folders that cp1251 cannot name: the program reaches its files by the short name, also where
 // that is longer than the long one (Wine makes "__~~~OKK" of two CJK letters). They lie in a folder
 // of the system drive whose names are short already, so that nothing else shortens the path.
