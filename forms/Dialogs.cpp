@@ -2,6 +2,7 @@
 
 #include <commdlg.h>
 
+#include "Cp1251.h"
 #include "Forms.h"
 #include "Graphics.h"
 
@@ -37,6 +38,43 @@ bool HasExtension(const std::string& name)
     size_t slash = name.find_last_of("\\/");
     size_t dot = name.rfind('.');
     return dot != std::string::npos && (slash == std::string::npos || dot > slash);
+}
+
+// The short form of an existing path; false when there is none.
+bool ShortPath(const std::wstring& path, std::wstring& out)
+{
+    std::vector<wchar_t> buf(path.size() + 1);
+    for (;;) {
+        DWORD n = GetShortPathNameW(path.c_str(), buf.data(), static_cast<DWORD>(buf.size()));
+        if (n == 0) return false;
+        if (n < buf.size()) {
+            out.assign(buf.data(), n);
+            return true;
+        }
+        buf.resize(n);
+    }
+}
+
+// The chosen file's name in cp1251, never turned into another file's name (a look-alike letter or
+// "?" in place of one cp1251 lacks): as it is where cp1251 holds it, else through short names (the
+// folder's, and an existing file's own); false when neither reaches it.
+bool ExactName(const std::wstring& w, std::string& out)
+{
+    if (FromWideExact(w, out)) return true;
+    const size_t slash = w.find_last_of(L"\\/");
+    std::wstring folder = slash == std::wstring::npos ? std::wstring() : w.substr(0, slash + 1);
+    std::wstring name = w.substr(folder.size());
+    std::string f, n;
+    if (!FromWideExact(folder, f)) {
+        std::wstring s;
+        if (!ShortPath(folder, s) || !FromWideExact(s, f)) return false;
+    }
+    if (!FromWideExact(name, n)) {
+        std::wstring s;
+        if (!ShortPath(w, s) || !FromWideExact(s.substr(s.find_last_of(L"\\/") + 1), n)) return false;
+    }
+    out = f + n;
+    return true;
 }
 
 }  // namespace
@@ -109,7 +147,14 @@ bool TOpenDialog::DoExecute(bool save)
     ofn.Flags = OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_EXPLORER | OFN_NOCHANGEDIR;
     BOOL ok = save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
     if (!ok) return false;
-    FFileName = FromWide(buf.data());
+    std::string name;
+    if (!ExactName(buf.data(), name)) {
+        ShowMessage("Имя файла содержит знаки, которых нет в кодировке Windows-1251:\n" + name +
+                    (save ? "\nФайл под этим именем не может быть сохранён." : "\nФайл с этим именем не может быть открыт.") +
+                    " Выберите другое имя или другую папку.");
+        return false;
+    }
+    FFileName = name;
     FFilterIndex = static_cast<int>(ofn.nFilterIndex);
     return true;
 }

@@ -2,16 +2,18 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <unordered_map>
 #include <vector>
 
 #include "Cp1251.h"
 
-// The file is read and written as its own bytes, and only its name goes to the system (as
-// UTF-16): the profile functions would take the name in the system's code page, and read and
-// write the contents through it, which need not be 1251. The rules are theirs: names match
-// without regard to case, blanks round names and values go, one pair of quotes round a value
-// goes, a line beginning with ";" is a comment, and the first of two equal names counts.
+// The file is read and written as its own bytes (a Unicode one converted here), and only its
+// name goes to the system (as UTF-16): the profile functions would take the name in the system's
+// code page, and read and write the contents through it, which need not be 1251. The rules are
+// theirs: names match without regard to case, blanks round names and values go, one pair of
+// quotes round a value goes, a line beginning with ";" is a comment, and the first of two equal
+// names counts.
 struct TIniFile::TContents {
     struct Line {
         size_t begin, end, next;  // the text [begin, end), the line ending up to next
@@ -26,15 +28,26 @@ struct TIniFile::TContents {
         std::unordered_map<std::string, size_t> keys;  // upper-case name -> first line
     };
 
+    // A file that begins with a byte-order mark holds Unicode text, as the profile functions
+    // read and wrote it: it is parsed as cp1251 (the system's strings) and written back in its own
+    // encoding, lines not rewritten as they were, letters cp1251 lacks included.
+    enum Encoding { Cp1251, Utf16LE, Utf16BE, Utf8 };
+
     bool known = false;  // read at least once
     bool exists = false;
     FILETIME written{};
     ULONGLONG size = 0;
-    std::string bytes;
+    Encoding encoding = Cp1251;
+    std::string mark;                // the byte-order mark, written back as it was
+    std::string bytes;               // the text in cp1251
+    std::vector<std::wstring> text;  // a Unicode file's lines as it has them, with their endings
     std::vector<Line> lines;
     std::vector<Section> sections;
     std::unordered_map<std::string, size_t> sectionIndex;  // upper-case name -> first section
 
+    void Load(const std::string& file);
+    void SetText(const std::wstring& w);
+    std::string Saved(const std::wstring& w) const;
     void Parse();
     const Line* Find(const std::string& section, const std::string& ident) const;
     const Section* FindSection(const std::string& section) const;
@@ -116,6 +129,78 @@ bool WriteBytes(const std::string& fileName, const std::string& bytes)
 
 }  // namespace
 
+void TIniFile::TContents::Load(const std::string& file)
+{
+    struct Mark {
+        const char* bytes;
+        Encoding encoding;
+    };
+    static const Mark marks[] = {{"\xFF\xFE", Utf16LE}, {"\xFE\xFF", Utf16BE}, {"\xEF\xBB\xBF", Utf8}};
+    encoding = Cp1251;
+    mark.clear();
+    text.clear();
+    for (const Mark& m : marks)
+        if (file.compare(0, strlen(m.bytes), m.bytes) == 0) {
+            encoding = m.encoding;
+            mark = m.bytes;
+            break;
+        }
+    std::wstring w;
+    if (encoding == Utf16LE || encoding == Utf16BE) {
+        const int hi = encoding == Utf16BE ? 0 : 1;
+        for (size_t i = mark.size(); i + 1 < file.size(); i += 2)
+            w.push_back(static_cast<wchar_t>(static_cast<unsigned char>(file[i + hi]) << 8 |
+                                             static_cast<unsigned char>(file[i + 1 - hi])));
+    } else if (encoding == Utf8 && file.size() > mark.size()) {
+        const char* p = file.data() + mark.size();
+        const int len = static_cast<int>(file.size() - mark.size());
+        int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, p, len, nullptr, 0);
+        // Not UTF-8 after all: its bytes are taken as they are, the mark kept in front of them.
+        if (n <= 0) encoding = Cp1251;
+        w.resize(static_cast<size_t>(n > 0 ? n : 0));
+        if (n > 0) MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, p, len, w.data(), n);
+    }
+    if (encoding == Cp1251) bytes = file.substr(mark.size());
+    else SetText(w);
+}
+
+// A Unicode file's text: its lines kept, and converted line by line so that the lines of the
+// cp1251 text are the same.
+void TIniFile::TContents::SetText(const std::wstring& w)
+{
+    text.clear();
+    bytes.clear();
+    for (size_t b = 0; b < w.size();) {
+        size_t nl = w.find(L'\n', b);
+        size_t next = nl == std::wstring::npos ? w.size() : nl + 1;
+        text.push_back(w.substr(b, next - b));
+        std::string line;
+        FromWideExact(text.back(), line);
+        bytes += line;
+        b = next;
+    }
+}
+
+// The file's bytes for a text in its encoding.
+std::string TIniFile::TContents::Saved(const std::wstring& w) const
+{
+    std::string out = mark;
+    if (encoding == Utf8) {
+        int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+        std::string u(static_cast<size_t>(n > 0 ? n : 0), '\0');
+        if (n > 0) WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), u.data(), n, nullptr, nullptr);
+        return out + u;
+    }
+    const int hi = encoding == Utf16BE ? 0 : 1;
+    for (wchar_t c : w) {
+        char pair[2];
+        pair[hi] = static_cast<char>(c >> 8);
+        pair[1 - hi] = static_cast<char>(c & 0xFF);
+        out.append(pair, 2);
+    }
+    return out;
+}
+
 void TIniFile::TContents::Parse()
 {
     lines.clear();
@@ -189,22 +274,44 @@ const TIniFile::TContents& TIniFile::Contents() const
     c.exists = exists;
     c.written = written;
     c.size = size;
-    c.bytes.clear();
-    if (exists && !ReadBytes(FFileName, c.bytes)) c.bytes.clear();
+    std::string file;
+    if (exists && !ReadBytes(FFileName, file)) file.clear();
+    c.Load(file);
     c.Parse();
     return c;
 }
 
-bool TIniFile::Store(std::string bytes)
+// Writes the file with lines [From, To) of the last read replaced by Text (cp1251, whole lines);
+// the edits in order, none overlapping.
+bool TIniFile::Store(const std::vector<TEdit>& edits)
 {
-    if (!WriteBytes(FFileName, bytes)) {
-        FContents->known = false;
+    TContents& c = *FContents;
+    const bool unicode = c.encoding != TContents::Cp1251;
+    std::string bytes;
+    std::wstring text;
+    size_t line = 0;
+    auto keep = [&](size_t upto) {
+        for (; line < upto; ++line) {
+            const TContents::Line& l = c.lines[line];
+            if (unicode) text += c.text[line];
+            else bytes.append(c.bytes, l.begin, l.next - l.begin);
+        }
+    };
+    for (const TEdit& e : edits) {
+        keep(e.From);
+        if (unicode) text += ToWide(e.Text);
+        else bytes += e.Text;
+        line = e.To;
+    }
+    keep(c.lines.size());
+    if (!WriteBytes(FFileName, unicode ? c.Saved(text) : c.mark + bytes)) {
+        c.known = false;
         return false;
     }
-    TContents& c = *FContents;
     c.known = Stamp(FFileName, c.written, c.size);
     c.exists = c.known;
-    c.bytes = std::move(bytes);
+    if (unicode) c.SetText(text);
+    else c.bytes = std::move(bytes);
     c.Parse();
     return true;
 }
@@ -240,25 +347,29 @@ void TIniFile::WriteString(const std::string& section, const std::string& ident,
                            const std::string& value)
 {
     const TContents& c = Contents();
-    std::string bytes = c.bytes;
+    TEdit edit;
     if (const TContents::Section* s = c.FindSection(section)) {
         if (const TContents::Line* l = c.Find(section, ident)) {
-            bytes.replace(l->begin, l->end - l->begin, l->name + "=" + value);
+            // The line with its own ending.
+            edit.From = static_cast<size_t>(l - c.lines.data());
+            edit.To = edit.From + 1;
+            edit.Text = l->name + "=" + value + c.bytes.substr(l->end, l->next - l->end);
         } else {
             // After the section's last line that is not blank or a comment.
             size_t last = s->header;
             for (size_t i = s->header + 1; i < s->end; ++i)
                 if (c.lines[i].kind == TContents::Line::Key) last = i;
             const TContents::Line& after = c.lines[last];
-            std::string line = ident + "=" + value + "\r\n";
-            if (after.next == after.end) line.insert(0, "\r\n");  // the file's last line, unended
-            bytes.insert(after.next, line);
+            edit.From = edit.To = last + 1;
+            edit.Text = ident + "=" + value + "\r\n";
+            if (after.next == after.end) edit.Text.insert(0, "\r\n");  // the file's last line, unended
         }
     } else {
-        if (!bytes.empty() && bytes.back() != '\n') bytes += "\r\n";
-        bytes += "[" + section + "]\r\n" + ident + "=" + value + "\r\n";
+        edit.From = edit.To = c.lines.size();
+        if (!c.bytes.empty() && c.bytes.back() != '\n') edit.Text = "\r\n";
+        edit.Text += "[" + section + "]\r\n" + ident + "=" + value + "\r\n";
     }
-    if (!Store(std::move(bytes))) throw EIniFileException("Unable to write to " + FFileName);
+    if (!Store({edit})) throw EIniFileException("Unable to write to " + FFileName);
 }
 
 void TIniFile::WriteInteger(const std::string& section, const std::string& ident, int32_t value)
@@ -317,25 +428,17 @@ void TIniFile::EraseSection(const std::string& section)
 {
     const TContents& c = Contents();
     const std::string want = Upper(Trimmed(section, 0, section.size()));
-    std::string bytes = c.bytes;
-    bool changed = false;
-    for (size_t k = c.sections.size(); k-- > 0;) {
-        const TContents::Section& s = c.sections[k];
-        if (Upper(c.lines[s.header].name) != want) continue;
-        size_t from = c.lines[s.header].begin;
-        size_t to = s.end < c.lines.size() ? c.lines[s.end].begin : bytes.size();
-        bytes.erase(from, to - from);
-        changed = true;
-    }
-    if (changed && !Store(std::move(bytes))) throw EIniFileException("Unable to write to " + FFileName);
+    std::vector<TEdit> edits;
+    for (const TContents::Section& s : c.sections)
+        if (Upper(c.lines[s.header].name) == want) edits.push_back(TEdit{s.header, s.end, {}});
+    if (!edits.empty() && !Store(edits)) throw EIniFileException("Unable to write to " + FFileName);
 }
 
 void TIniFile::DeleteKey(const std::string& section, const std::string& ident)
 {
     const TContents& c = Contents();
     if (const TContents::Line* l = c.Find(section, ident)) {
-        std::string bytes = c.bytes;
-        bytes.erase(l->begin, l->next - l->begin);
-        Store(std::move(bytes));
+        const size_t i = static_cast<size_t>(l - c.lines.data());
+        Store({TEdit{i, i + 1, {}}});
     }
 }

@@ -1,9 +1,11 @@
 // The ini-file class with the profile functions' rules: each write goes to the file at once, and
-// the contents are the file's own bytes (cp1251), whatever the system's code page.
+// the contents are the file's own bytes (cp1251), whatever the system's code page; a file that
+// begins with a UTF-16 or UTF-8 byte-order mark is read and written in its own encoding.
 #pragma once
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Classes.h"
 #include "SysUtils.h"
@@ -49,8 +51,12 @@ public:
 
 private:
     struct TContents;
+    struct TEdit {
+        size_t From, To;
+        std::string Text;
+    };
     const TContents& Contents() const;
-    bool Store(std::string bytes);
+    bool Store(const std::vector<TEdit>& edits);
 
     std::string FFileName;
     std::unique_ptr<TContents> FContents;  // the file as last read or written

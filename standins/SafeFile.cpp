@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "Cp1251.h"
 
@@ -30,16 +31,13 @@ namespace {
 const DWORD KeptAttributes =
     FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
-// A virus scanner or an indexer that has just opened the file refuses the rename for a moment;
-// a read-only file or a folder in the way refuses it for good.
-bool Replace(const std::wstring& tmp, const std::wstring& target, DWORD targetAttributes)
+// A virus scanner or an indexer that has just opened a file refuses its rename or deletion for a
+// moment; call() is tried again for a second while it fails so (and transient holds).
+template <class Call> bool Retried(Call call, bool transient = true)
 {
-    const bool transient = targetAttributes == INVALID_FILE_ATTRIBUTES ||
-                           !(targetAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY));
     const DWORD t0 = GetTickCount();
     for (;;) {
-        if (MoveFileExW(tmp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            return true;
+        if (call()) return true;
         DWORD err = GetLastError();
         if (!transient || (err != ERROR_ACCESS_DENIED && err != ERROR_SHARING_VIOLATION) ||
             GetTickCount() - t0 >= 1000) {
@@ -50,22 +48,39 @@ bool Replace(const std::wstring& tmp, const std::wstring& target, DWORD targetAt
     }
 }
 
+// An existing target named by its short form is replaced under its own long name, whether or not
+// the file system carries names over to a file renamed into a name just freed.
+std::wstring LongName(const std::wstring& path)
+{
+    std::vector<wchar_t> buf(path.size() + 1);
+    for (;;) {
+        DWORD n = GetLongPathNameW(path.c_str(), buf.data(), static_cast<DWORD>(buf.size()));
+        if (n == 0) return path;
+        if (n < buf.size()) return std::wstring(buf.data(), n);
+        buf.resize(n);
+    }
+}
+
 }  // namespace
 
 void WriteWholeFile(const std::string& fileName, const std::string& bytes)
 {
     // Names go to the system as UTF-16: cp1251 bytes through the ANSI calls would be read in the
     // system's code page, which need not be 1251.
-    const std::wstring target = ToWide(fileName);
+    std::wstring target = ToWide(fileName);
     const DWORD targetAttributes = GetFileAttributesW(target.c_str());
+    if (targetAttributes != INVALID_FILE_ATTRIBUTES) target = LongName(target);
     DWORD attributes = FILE_ATTRIBUTE_NORMAL;
     if (targetAttributes != INVALID_FILE_ATTRIBUTES && (targetAttributes & KeptAttributes))
         attributes = targetAttributes & KeptAttributes;
-    // A fresh name beside the target: the rename below then stays within one folder.
+    // A fresh name beside the target: the rename below then stays within one folder. It is short,
+    // so that a target whose name reaches near the path limit can still be written.
+    const std::wstring folder = target.substr(0, target.find_last_of(L"\\/:") + 1);
     std::wstring tmp;
     HANDLE h = INVALID_HANDLE_VALUE;
     for (unsigned n = 0; h == INVALID_HANDLE_VALUE; ++n) {
-        tmp = target + ToWide(Format(".~%lu_%u.tmp", static_cast<unsigned long>(GetCurrentProcessId()), n));
+        const unsigned id = (static_cast<unsigned>(GetCurrentProcessId()) * 40503u + n) & 0xFFFFu;
+        tmp = folder + ToWide(Format("~%04X.tmp", id));
         h = CreateFileW(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
             DWORD err = GetLastError();
@@ -84,10 +99,21 @@ void WriteWholeFile(const std::string& fileName, const std::string& bytes)
         else if (written == 0) err = ERROR_DISK_FULL;
         done += written;
     }
+    // The data must be on the disk before the rename: the file system may log the rename at once
+    // and write the data later, and a power cut in between would leave the target empty.
+    if (!err && !FlushFileBuffers(h)) err = GetLastError();
     if (!CloseHandle(h) && !err) err = GetLastError();
-    if (!err && !Replace(tmp, target, targetAttributes)) err = GetLastError();
+    if (!err) {
+        // A read-only file or a folder in the way refuses the rename for good.
+        const bool transient = targetAttributes == INVALID_FILE_ATTRIBUTES ||
+                               !(targetAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY));
+        if (!Retried([&] {
+                return MoveFileExW(tmp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+            }, transient))
+            err = GetLastError();
+    }
     if (err) {
-        DeleteFileW(tmp.c_str());
+        Retried([&] { return DeleteFileW(tmp.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND; });
         Fail(err);
     }
 }

@@ -223,6 +223,65 @@ TEST_F(SettingsTest, NoPortKeyLeavesAnEmptyList)
     EXPECT_EQ(Ini("Settings", "lastcomport"), "");
 }
 
+// main.ini and a device file saved as Unicode (Notepad's "Unicode" and "UTF-8" among them): read
+// in their encoding, the byte-order mark no part of the first section's name, and main.ini
+// written back on the way out in its encoding with every other line as it was, letters cp1251
+// lacks included.
+TEST_F(SettingsTest, UnicodeFilesAreReadAndWrittenBackInTheirEncoding)
+{
+    tt::PortRegistry ports({"COM3"});
+    ASSERT_TRUE(ports.Works);
+    struct Encoding {
+        const char* name;
+        std::string (*bytes)(const std::wstring&);
+    };
+    const Encoding encodings[] = {
+        {"UTF-16 LE", [](const std::wstring& w) {
+             std::string b = "\xFF\xFE";
+             for (wchar_t c : w) b += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+             return b;
+         }},
+        {"UTF-16 BE", [](const std::wstring& w) {
+             std::string b = "\xFE\xFF";
+             for (wchar_t c : w) b += {static_cast<char>(c >> 8), static_cast<char>(c & 0xFF)};
+             return b;
+         }},
+        {"UTF-8", [](const std::wstring& w) {
+             std::string b(w.size() * 3, '\0');
+             b.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()),
+                                                              b.data(), static_cast<int>(b.size()), nullptr, nullptr)));
+             return "\xEF\xBB\xBF" + b;
+         }},
+    };
+    // Written back: lastaddr changed, LastDev added after the section's last key.
+    auto ini = [](const wchar_t* addr, const wchar_t* added) {
+        return L"[Settings]\r\nlastcomport=COM3\r\nlastcomspeed=2\r\nlastaddr=" + std::wstring(addr) +
+               L"\r\nlastlink=1\r\n" + added + L"; заметка café 中文\r\n"
+               L"[Приборы]\r\nОбщий=да\r\n"
+               L"[Main]\r\nCountDev=1\r\nDev1=dev.ini";
+    };
+    for (const Encoding& e : encodings) {
+        SCOPED_TRACE(e.name);
+        Dir.Write("dev.ini", e.bytes(L"[settings]\r\nname=Регистратор\r\n"));
+        Dir.Write("main.ini", e.bytes(ini(L"17", L"")));
+        Start();
+        EXPECT_EQ(Form->EdtAddr->Text(), "17");
+        EXPECT_EQ(Form->rgrRsType->ItemIndex(), 1);
+        ASSERT_EQ(Form->cbxDev->Items().Count(), 1);
+        EXPECT_EQ(Form->cbxDev->Items().Strings(0), "Регистратор");
+        Form->EdtAddr->SetText("42");
+        Stop();
+        HANDLE h = CreateFileA((Dir / "main.ini").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                               nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        char buf[4096];
+        DWORD n = 0;
+        ReadFile(h, buf, sizeof buf, &n, nullptr);
+        CloseHandle(h);
+        EXPECT_EQ(std::string(buf, n), e.bytes(ini(L"42", L"LastDev=-1\r\n")));
+    }
+}
+
 TEST(PortNumberFromName, NumberAfterTheThirdCharacter)
 {
     EXPECT_EQ(TForm1::PortNumberFromName("COM1"), 1);

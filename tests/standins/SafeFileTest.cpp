@@ -1,9 +1,97 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#include "../../testing/win/ImportPatch.h"
 #include "SafeFile.h"
 #include "TestSupport.h"
 
 using namespace testsupport;
+
+namespace {
+
+// The file calls of the code linked into this program, seen through its import table: logged in
+// order, failed on request, and held to the path limit of Windows (Wine has none): a path of
+// MAX_PATH characters or more fails as it does there.
+class FileCalls {
+public:
+    FileCalls()
+    {
+        Current() = this;
+        FCreate = Patch("CreateFileW", reinterpret_cast<void*>(&FileCalls::Create));
+        FFlush = Patch("FlushFileBuffers", reinterpret_cast<void*>(&FileCalls::Flush));
+        FMove = Patch("MoveFileExW", reinterpret_cast<void*>(&FileCalls::Move));
+        FDelete = Patch("DeleteFileW", reinterpret_cast<void*>(&FileCalls::Delete));
+    }
+    ~FileCalls()
+    {
+        Patch("CreateFileW", FCreate);
+        Patch("FlushFileBuffers", FFlush);
+        Patch("MoveFileExW", FMove);
+        Patch("DeleteFileW", FDelete);
+        Current() = nullptr;
+    }
+    // (A program that never flushes imports no FlushFileBuffers: the log shows it.)
+    bool Hooked() const { return FCreate && FMove && FDelete; }
+
+    std::vector<std::string> Log;  // "create", "flush", "move", "delete"
+    DWORD FlushError = 0, MoveError = 0;  // the call fails with this error
+    std::function<void(const wchar_t* from)> OnMove;
+
+private:
+    static FileCalls*& Current()
+    {
+        static FileCalls* c = nullptr;
+        return c;
+    }
+    static void* Patch(const char* name, void* with) { return tovik::testing::PatchImport("kernel32.dll", name, with); }
+    static bool TooLong(const wchar_t* path)
+    {
+        if (wcslen(path) < MAX_PATH) return false;
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return true;
+    }
+    static HANDLE WINAPI Create(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD how,
+                                DWORD flags, HANDLE templ)
+    {
+        FileCalls* c = Current();
+        c->Log.push_back("create");
+        if (TooLong(name)) return INVALID_HANDLE_VALUE;
+        return reinterpret_cast<decltype(&CreateFileW)>(c->FCreate)(name, access, share, sa, how, flags, templ);
+    }
+    static BOOL WINAPI Flush(HANDLE h)
+    {
+        FileCalls* c = Current();
+        c->Log.push_back("flush");
+        if (c->FlushError) {
+            SetLastError(c->FlushError);
+            return FALSE;
+        }
+        return reinterpret_cast<decltype(&FlushFileBuffers)>(c->FFlush)(h);
+    }
+    static BOOL WINAPI Move(LPCWSTR from, LPCWSTR to, DWORD flags)
+    {
+        FileCalls* c = Current();
+        c->Log.push_back("move");
+        if (c->OnMove) c->OnMove(from);
+        if (c->MoveError) {
+            SetLastError(c->MoveError);
+            return FALSE;
+        }
+        if (TooLong(from) || TooLong(to)) return FALSE;
+        return reinterpret_cast<decltype(&MoveFileExW)>(c->FMove)(from, to, flags);
+    }
+    static BOOL WINAPI Delete(LPCWSTR name)
+    {
+        FileCalls* c = Current();
+        c->Log.push_back("delete");
+        if (TooLong(name)) return FALSE;
+        return reinterpret_cast<decltype(&DeleteFileW)>(c->FDelete)(name);
+    }
+    void *FCreate = nullptr, *FFlush = nullptr, *FMove = nullptr, *FDelete = nullptr;
+};
+
+}  // namespace
 
 TEST(SafeFile, WritesNewAndReplacesOldFilesWholly)
 {
@@ -79,6 +167,88 @@ TEST(SafeFile, RenameRefusedForAMomentIsRetriedAndTheTargetKeepsItsAttributes)
     EXPECT_EQ(dir.Listing(), "busy.txt");
     DWORD a = GetFileAttributesA(target.c_str());
     EXPECT_TRUE(a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_HIDDEN)) << a;
+}
+
+TEST(SafeFile, DataIsFlushedBeforeTheRenameAndAFailedFlushFailsTheSave)
+{
+    TWorkDir dir("safefile_flush");
+    WriteFileBytes(dir.Unix("a.txt"), "old");
+    {
+        FileCalls calls;
+        ASSERT_TRUE(calls.Hooked());
+        WriteWholeFile(dir.Win("a.txt"), "new");
+        EXPECT_EQ(calls.Log, (std::vector<std::string>{"create", "flush", "move"}));
+    }
+    EXPECT_EQ(ReadFileBytes(dir.Unix("a.txt")), "new");
+
+    FileCalls calls;
+    calls.FlushError = ERROR_DISK_FULL;
+    try {
+        WriteWholeFile(dir.Win("a.txt"), "newer");
+        FAIL() << "no error";
+    } catch (const EInOutError& e) {
+        EXPECT_EQ(e.ErrorCode, static_cast<uint32_t>(ERROR_DISK_FULL));
+    }
+    EXPECT_EQ(calls.Log, (std::vector<std::string>{"create", "flush", "delete"}));
+    EXPECT_EQ(ReadFileBytes(dir.Unix("a.txt")), "new");
+    EXPECT_EQ(dir.Listing(), "a.txt");
+}
+
+TEST(SafeFile, TargetWhoseFullNameIsNearThePathLimitIsWritten)
+{
+    TWorkDir dir("safefile_long");
+    // A folder of 200 characters, and a name that brings the whole to MAX_PATH - 1.
+    ASSERT_LT(dir.Win().size(), 190u) << "the build tree lies too deep for this test";
+    const std::string folder = std::string(200 - dir.Win().size() - 1, 'f');
+    ASSERT_TRUE(CreateDirectoryA(dir.Win(folder).c_str(), nullptr));
+    const std::string file = folder + "/" + std::string(MAX_PATH - 1 - 200 - 1 - 4, 'r') + ".txt";
+    const std::string target = dir.Win(file);
+    ASSERT_EQ(target.size(), static_cast<size_t>(MAX_PATH - 1));
+    WriteFileBytes(dir.Unix(file), "old");
+    FileCalls calls;
+    ASSERT_TRUE(calls.Hooked());
+    WriteWholeFile(target, "near the limit");
+    EXPECT_EQ(ReadFileBytes(dir.Unix(file)), "near the limit");
+    WIN32_FIND_DATAA fd;
+    HANDLE find = FindFirstFileA((dir.Win(folder) + "\\*.*").c_str(), &fd);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    std::vector<std::string> names;
+    do {
+        if (fd.cFileName[0] != '.') names.push_back(fd.cFileName);
+    } while (FindNextFileA(find, &fd));
+    FindClose(find);
+    EXPECT_EQ(names, std::vector<std::string>{file.substr(folder.size() + 1)}) << "no temporary file stays";
+}
+
+TEST(SafeFile, TemporaryFileHeldWhenTheRenameFailsIsStillRemoved)
+{
+    TWorkDir dir("safefile_heldtmp");
+    WriteFileBytes(dir.Unix("a.txt"), "old");
+    FileCalls calls;
+    ASSERT_TRUE(calls.Hooked());
+    // A scanner opens the new file as the rename comes, without letting it be deleted, for a moment;
+    // the rename fails for good.
+    calls.MoveError = ERROR_WRITE_PROTECT;
+    HANDLE closer = nullptr;
+    calls.OnMove = [&](const wchar_t* from) {
+        HANDLE h = CreateFileW(from, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                               nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        closer = CreateThread(
+            nullptr, 0,
+            [](LPVOID p) WINAPI -> DWORD {
+                Sleep(300);
+                CloseHandle(static_cast<HANDLE>(p));
+                return 0;
+            },
+            h, 0, nullptr);
+    };
+    EXPECT_THROW(WriteWholeFile(dir.Win("a.txt"), "new"), EInOutError);
+    ASSERT_NE(closer, nullptr);
+    WaitForSingleObject(closer, INFINITE);
+    CloseHandle(closer);
+    EXPECT_EQ(ReadFileBytes(dir.Unix("a.txt")), "old");
+    EXPECT_EQ(dir.Listing(), "a.txt");
 }
 
 TEST(SafeFile, MessagesAreThePlatformsInputOutputTexts)

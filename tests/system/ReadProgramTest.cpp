@@ -410,10 +410,94 @@ TEST_F(ProgramTest, RunsFromACyrillicFolderUnderAnotherSystemCodePage)
     EXPECT_EQ(GetFile(prog + L"main.ini"), ini);
 }
 
-// A folder that cp1251 cannot name (Greek here): the program reaches its files by the short name.
-TEST_F(ProgramTest, AFolderNamedOutsideCp1251IsReachedByItsShortName)
+// A name chosen in the save dialog that cp1251 cannot hold never turns into a look-alike name
+// ("cafe" for "caf\u00e9"): a new file is refused with a message, an existing one is reached by its
+// short name, as is a folder; the look-alike file keeps its bytes.
+TEST_F(ProgramTest, SaveDialogNameOutsideCp1251NeverBecomesAnotherFilesName)
 {
-    const std::wstring prog = Wide(Dir) + L"\x03a0\x03c1\x03cc\x03b3\x03c1\x03b1\x03bc\x03bc\x03b1\\";
+    StartAll(5);
+    if (HasFatalFailure()) return;
+    PostMessageW(ReadButton, BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(ReadButton) && IsWindowVisible(SaveButton); }, 60000));
+    const std::wstring out = Wide(Dir) + L"out\\", name = out + L"caf\x00e9.txt";
+    ASSERT_TRUE(CreateDirectoryW(out.c_str(), nullptr));
+    ASSERT_TRUE(PutFile(out + L"cafe.txt", "earlier"));
+
+    ASSERT_NO_FATAL_FAILURE(SaveAs(name, 1));
+    HWND box = WaitTopWindow(Pid, L"#32770", L"", 10000);
+    EXPECT_NE(box, nullptr) << "no message";
+    if (box) {
+        std::wstring msg;
+        for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+            if (ClassOf(c) == L"Static") msg += WindowText(c);
+        EXPECT_NE(msg.find(Wide("не может быть сохранён")), std::wstring::npos);
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 10000));
+    }
+    EXPECT_EQ(FileNames(out), std::vector<std::wstring>{L"cafe.txt"});
+
+    ASSERT_TRUE(PutFile(name, "old"));
+    ASSERT_NO_FATAL_FAILURE(SaveAs(name, 1));
+    EXPECT_TRUE(WaitUntil([&] { return GetFile(name).rfind("Прибор:Прибор\r\n", 0) == 0; }, 10000)) << GetFile(name);
+    EXPECT_EQ(GetFile(out + L"cafe.txt"), "earlier");
+
+    // A folder cp1251 cannot name is reached by its short name.
+    const std::wstring greek = out + L"\x03b1\x03b2\x03b3\x03b4\\";
+    ASSERT_TRUE(CreateDirectoryW(greek.c_str(), nullptr));
+    ASSERT_NO_FATAL_FAILURE(SaveAs(greek + Wide("отчёт.txt"), 1));
+    EXPECT_TRUE(WaitUntil([&] { return !GetFile(greek + Wide("отчёт.txt")).empty(); }, 10000));
+    EXPECT_EQ(FileNames(greek), std::vector<std::wstring>{Wide("отчёт.txt")});
+    EXPECT_EQ(FileNames(out), (std::vector<std::wstring>{L"cafe.txt", L"caf\x00e9.txt", L"\x03b1\x03b2\x03b3\x03b4"}));
+    PostMessageW(Main, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(Exited(30000));
+}
+
+// Folders that cp1251 cannot name: the program reaches its files by the short name, also where
+// that is longer than the long one (Wine makes "__~~~OKK" of two CJK letters). They lie in a folder
+// of the system drive whose names are short already, so that nothing else shortens the path.
+namespace {
+
+struct FolderName {
+    const char* what;
+    const wchar_t* name;
+};
+void PrintTo(const FolderName& f, std::ostream* os) { *os << f.what; }
+
+class OutsideCp1251Test : public ProgramTest, public ::testing::WithParamInterface<FolderName> {
+protected:
+    void TearDown() override
+    {
+        ProgramTest::TearDown();
+        if (!Base.empty()) RemoveTreeW(Base);
+    }
+    static void RemoveTreeW(const std::wstring& dir)
+    {
+        WIN32_FIND_DATAW fd;
+        HANDLE h = FindFirstFileW((dir + L"*").c_str(), &fd);
+        if (h != INVALID_HANDLE_VALUE) {
+            do {
+                std::wstring n = fd.cFileName;
+                if (n == L"." || n == L"..") continue;
+                if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTreeW(dir + n + L"\\");
+                else DeleteFileW((dir + n).c_str());
+            } while (FindNextFileW(h, &fd));
+            FindClose(h);
+        }
+        RemoveDirectoryW(dir.c_str());
+    }
+    std::wstring Base;
+};
+
+}  // namespace
+
+TEST_P(OutsideCp1251Test, ProgramFolderIsReachedByItsShortName)
+{
+    wchar_t base[32];
+    swprintf(base, 32, L"C:\\tv%x\\", static_cast<unsigned>(GetCurrentProcessId() & 0xFFFF));
+    Base = base;
+    RemoveTreeW(Base);  // left by an interrupted run
+    ASSERT_TRUE(CreateDirectoryW(Base.c_str(), nullptr));
+    const std::wstring prog = Base + GetParam().name + L"\\";
     ASSERT_TRUE(CreateDirectoryW(prog.c_str(), nullptr));
     for (const char* f : {"Tovik.exe", "Ravelport.dll"})
         ASSERT_TRUE(CopyFileW(Wide(Dir + f).c_str(), (prog + Wide(f)).c_str(), FALSE)) << f;
@@ -427,6 +511,12 @@ TEST_F(ProgramTest, AFolderNamedOutsideCp1251IsReachedByItsShortName)
     PostMessageW(Main, WM_CLOSE, 0, 0);
     ASSERT_TRUE(Exited(30000));
 }
+
+INSTANTIATE_TEST_SUITE_P(Folders, OutsideCp1251Test,
+                         ::testing::Values(FolderName{"Greek9", L"\x03a0\x03c1\x03cc\x03b3\x03c1\x03b1\x03bc\x03bc\x03b1"},
+                                           FolderName{"Greek4", L"\x03b1\x03b2\x03b3\x03b4"},
+                                           FolderName{"Cjk2", L"\x4e2d\x6587"}),
+                         [](const ::testing::TestParamInfo<FolderName>& p) { return std::string(p.param.what); });
 
 // Closing the window while a read through the server waits for its answer: the components
 // unregister after the window's controls are gone, and the server answers inside those calls.
