@@ -31,6 +31,12 @@ public:
         if (it == FByKey.end()) {
             HGDIOBJ h = make();
             if (!h) return nullptr;
+            // Windows answers some looks with a stock object (a clear pen, whatever its width and
+            // colour), the same one for every such look; it is the system's, never counted or
+            // deleted here.
+            if (IsStock(h)) return h;
+            // A handle under two looks would take the counts of one for the other.
+            if (FByHandle.count(h)) throw std::logic_error("A drawing object was handed out for two looks");
             it = FByKey.emplace(key, TEntry{h, 0, key, FIdle.end()}).first;
             FByHandle.emplace(h, &it->second);
         }
@@ -69,6 +75,12 @@ private:
         std::string Key;
         std::list<TEntry*>::iterator Idle;  // FIdle.end() while held
     };
+    static bool IsStock(HGDIOBJ h)
+    {
+        for (int i = WHITE_BRUSH; i <= DC_PEN; ++i)
+            if (GetStockObject(i) == h) return true;
+        return false;
+    }
     void Hold(TEntry& e)
     {
         if (e.Refs++ == 0 && e.Idle != FIdle.end()) {

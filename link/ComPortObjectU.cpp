@@ -124,10 +124,40 @@ void TComPortObject::ReceiveReply(TArrayByte& ABuf)
     }
 }
 
+namespace {
+
+// Raises the calling thread to time-critical priority for its lifetime and puts the previous
+// priority back however the scope is left.
+class TTimeCriticalStretch {
+public:
+    explicit TTimeCriticalStretch(bool Active)
+        : FThread(GetCurrentThread()),
+          FPrevious(Active ? GetThreadPriority(FThread) : THREAD_PRIORITY_ERROR_RETURN)
+    {
+        if (FPrevious != THREAD_PRIORITY_ERROR_RETURN)
+            SetThreadPriority(FThread, THREAD_PRIORITY_TIME_CRITICAL);
+    }
+    ~TTimeCriticalStretch()
+    {
+        if (FPrevious != THREAD_PRIORITY_ERROR_RETURN) SetThreadPriority(FThread, FPrevious);
+    }
+    TTimeCriticalStretch(const TTimeCriticalStretch&) = delete;
+    TTimeCriticalStretch& operator=(const TTimeCriticalStretch&) = delete;
+
+private:
+    HANDLE FThread;
+    int FPrevious;
+};
+
+}  // namespace
+
 int TComPortObject::SendWithDirection(const TArrayByte& Frame)
 {
     if (FlowControl == 1) Port->SetRTSLine(true);
     Sleep(1);
+    // RTS drops at a time counted from the clock reading below: a thread pre-empted between that
+    // reading and the write would start the frame late and drop RTS before its CRC has left.
+    TTimeCriticalStretch critical(FlowControl == 1);
     LARGE_INTEGER freq, start;
     QueryPerformanceFrequency(&freq);
     QueryPerformanceCounter(&start);

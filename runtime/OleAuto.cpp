@@ -79,8 +79,12 @@ namespace {
 // The retry filter in force on this thread, if any.
 thread_local TOleRetryFilter::Filter* tRetry = nullptr;
 
+// Excel's own answer to a call it cannot take now (a cell is being edited): the call reached it,
+// so COM never consults a message filter about it.
+constexpr HRESULT kCallNotTakenNow = static_cast<HRESULT>(0x800AC472);
+
 // Makes a cross-process call, again while a retry filter is in force and the server refuses it
-// without COM having asked the filter.
+// without COM having asked the filter, or cannot take it now.
 template <class Call>
 HRESULT Retried(Call call)
 {
@@ -89,8 +93,8 @@ HRESULT Retried(Call call)
     for (;;) {
         const unsigned asked = f ? f->Consulted() : 0;
         HRESULT hr = call();
-        if ((hr != RPC_E_CALL_REJECTED && hr != RPC_E_SERVERCALL_RETRYLATER) || !f || f->Consulted() != asked)
-            return hr;
+        const bool rejected = hr == RPC_E_CALL_REJECTED || hr == RPC_E_SERVERCALL_RETRYLATER;
+        if (!f || !(hr == kCallNotTakenNow || (rejected && f->Consulted() == asked))) return hr;
         const DWORD wait = f->Decide(GetTickCount() - start);
         if (wait == static_cast<DWORD>(-1)) return hr;
         Sleep(wait);

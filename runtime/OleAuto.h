@@ -99,7 +99,8 @@ OleVariant CreateOleObject(const std::string& progId);
 // again for a few seconds before it fails. It registers a message filter for COM to consult on
 // such calls and puts the previous filter back at the end. Where a refusal comes back without COM
 // having consulted the filter (a channel that does not), OleVariant's calls retry it themselves
-// by the same rule.
+// by the same rule; so they do with Excel's own "cannot take the call now" (0x800AC472, a cell
+// being edited), which COM never takes for a refusal.
 class TOleRetryFilter {
 public:
     explicit TOleRetryFilter(DWORD retryForMs = 5000);

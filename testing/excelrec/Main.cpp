@@ -1,10 +1,12 @@
 // The recording "Excel.Application" as a local server, out of process as Excel itself is, so that
 // calls cross the COM channel and meet the client's message filter.
-//   excelrec [/Log FILE] [/Version TEXT] [/Busy N] -Embedding
+//   excelrec [/Log FILE] [/Version TEXT] [/Busy N] [/Editing N] -Embedding
 // COM starts it with the command line the test registered (plus -Embedding); each start serves
 // one application object (single use) and ends when the client has let go of every object.
 // /Busy N: the first N calls on the objects are refused as busy by the server's message filter,
-// each logged as "busy"; the log file ends with "exit" once the server has let go of everything.
+// each logged as "busy"; /Editing N: the N-th call is answered once with Excel's "cannot take the
+// call now" (0x800AC472), logged as "editing". The log file ends with "exit" once the server has
+// let go of everything.
 #include <windows.h>
 #include <objbase.h>
 #include <shellapi.h>
@@ -86,6 +88,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
             excelrec::SetVersion(excelrec::Narrow(v.data(), static_cast<int>(v.size())));
         } else if (_wcsicmp(opt.c_str(), L"/Busy") == 0) {
             gBusy = _wtoi(argv[++i]);
+        } else if (_wcsicmp(opt.c_str(), L"/Editing") == 0) {
+            excelrec::RefuseWhileEditingAt(_wtoi(argv[++i]));
         }
     }
     LocalFree(argv);

@@ -14,6 +14,8 @@ std::vector<std::wstring> gNames;
 int gNextId = 0;
 int gCalls = 0;
 int gFailAt = 0;
+int gEditingAt = 0;
+int gInvokes = 0;
 LONG gLive = 0;
 void (*gLastGone)() = nullptr;
 
@@ -101,6 +103,10 @@ public:
             line += ")";
         }
         if (put) line += " = " + Describe(dp->rgvarg[0]);
+        if (++gInvokes == gEditingAt) {
+            Log("editing");
+            return static_cast<HRESULT>(0x800AC472);
+        }
         ++gCalls;
         if (gFailAt == gCalls) {
             Log(line + " !");
@@ -195,6 +201,8 @@ void Reset()
     gNextId = 0;
     gCalls = 0;
     gFailAt = 0;
+    gEditingAt = 0;
+    gInvokes = 0;
 }
 
 int LiveObjects() { return static_cast<int>(gLive); }
@@ -204,6 +212,8 @@ void FailAt(int n)
     gCalls = 0;
     gFailAt = n;
 }
+
+void RefuseWhileEditingAt(int n) { gEditingAt = n; }
 
 void OnLastObjectGone(void (*f)()) { gLastGone = f; }
 

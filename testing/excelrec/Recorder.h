@@ -36,6 +36,9 @@ void Reset();
 int LiveObjects();
 // The n-th Invoke from now (1-based) fails with a server exception "Stub failure"; 0: none.
 void FailAt(int n);
+// The n-th Invoke from the start (1-based) is refused once with Excel's "cannot take the call
+// now" (0x800AC472, as while a cell is being edited), logged as "editing"; 0: none.
+void RefuseWhileEditingAt(int n);
 // Called whenever the last live object has gone.
 void OnLastObjectGone(void (*f)());
 

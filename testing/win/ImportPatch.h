@@ -1,14 +1,14 @@
-// Swaps an entry of this program's import table, so that a test sees (and may change) the system
-// calls that the code linked into the program makes.
+// Swaps an entry of the test program's own import table, so that a test sees the system calls
+// that the code linked into the program makes (forms, skin, runtime: static libraries).
 #pragma once
 #include <windows.h>
 
-#include <string>
+#include <cstring>
 
 namespace tovik::testing {
 
-// Puts `with` in the place of `dll`'s function `name` (found by name: exports may forward) and
-// gives back what was there; null when the program does not import it.
+// Puts `with` in place of function `name` imported from `dll` (found by name: exports may
+// forward); gives the entry it replaced, or null when the program does not import it.
 inline void* PatchImport(const char* dll, const char* name, void* with)
 {
     auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
@@ -21,7 +21,7 @@ inline void* PatchImport(const char* dll, const char* name, void* with)
         for (; names->u1.AddressOfData; ++names, ++slots) {
             if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
             auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (std::string(reinterpret_cast<char*>(byName->Name)) != name) continue;
+            if (std::strcmp(reinterpret_cast<char*>(byName->Name), name) != 0) continue;
             DWORD old = 0;
             VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &old);
             void* prev = reinterpret_cast<void*>(slots->u1.Function);

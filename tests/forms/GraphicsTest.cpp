@@ -1,6 +1,10 @@
 // Colours, fonts and the canvas, and the item list that tells its control of changes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
+#include "../../testing/win/ImportPatch.h"
 #include "ExtCtrls.h"
 #include "Forms.h"
 #include "Graphics.h"
@@ -41,6 +45,87 @@ TEST(Graphics, CanvasMeasuresWrappedTextWithCarriageReturns)
     EXPECT_GT(c.TextWidth("Считать"), c.TextWidth("С"));
     c.SetHandle(nullptr);
     DeleteDC(dc);
+}
+
+namespace {
+
+// The handles the program's own code deletes while it lives.
+class DeleteWatch {
+public:
+    DeleteWatch()
+    {
+        Current() = this;
+        FDelete = tovik::testing::PatchImport("gdi32.dll", "DeleteObject", reinterpret_cast<void*>(&Delete));
+    }
+    ~DeleteWatch()
+    {
+        tovik::testing::PatchImport("gdi32.dll", "DeleteObject", FDelete);
+        Current() = nullptr;
+    }
+    bool Hooked() const { return FDelete != nullptr; }
+    std::vector<HGDIOBJ> Deleted;
+
+private:
+    static DeleteWatch*& Current()
+    {
+        static DeleteWatch* w = nullptr;
+        return w;
+    }
+    static BOOL WINAPI Delete(HGDIOBJ h)
+    {
+        Current()->Deleted.push_back(h);
+        return reinterpret_cast<BOOL(WINAPI*)(HGDIOBJ)>(Current()->FDelete)(h);
+    }
+    void* FDelete = nullptr;
+};
+
+bool IsStockObject(HGDIOBJ h)
+{
+    for (int i = WHITE_BRUSH; i <= DC_PEN; ++i)
+        if (GetStockObject(i) == h) return true;
+    return false;
+}
+
+}  // namespace
+
+// A clear pen is the system's stock null pen whatever its width and colour: two such looks get
+// the same handle, which the store must neither count for one of them nor ever delete.
+TEST(Graphics, ClearPensOfTwoLooksShareTheStockPenAndTheStoreLeavesItAlone)
+{
+    DeleteWatch watch;
+    ASSERT_TRUE(watch.Hooked());
+    {
+        TBitmap thin, wide;
+        const struct {
+            TBitmap* b;
+            int width;
+            TColor color;
+        } looks[] = {{&thin, 1, clBlack}, {&wide, 3, clRed}};
+        for (const auto& l : looks) {
+            l.b->SetSize(8, 8);
+            TCanvas& c = l.b->Canvas();
+            c.Pen().SetStyle(psClear);
+            c.Pen().SetWidth(l.width);
+            c.Pen().SetColor(l.color);
+            c.MoveTo(0, 4);
+            c.LineTo(8, 4);
+            EXPECT_EQ(GetCurrentObject(c.Handle(), OBJ_PEN), GetStockObject(NULL_PEN));
+            EXPECT_EQ(c.Pixels(4, 4), clWhite) << "a clear pen drew";
+        }
+    }
+    // Both looks are let go of; enough new looks follow to push every idle object out of the store.
+    for (int i = 0; i < 200; ++i) {
+        {
+            TPen p;
+            p.SetColor(RGB(3, 5, i));
+            ASSERT_NE(p.Handle(), nullptr);
+        }
+        // (A stock object deleted means the store counted it; stop before more goes wrong.)
+        if (std::any_of(watch.Deleted.begin(), watch.Deleted.end(), IsStockObject)) break;
+    }
+    EXPECT_FALSE(watch.Deleted.empty()) << "the store deleted nothing: the test saw nothing";
+    EXPECT_FALSE(std::any_of(watch.Deleted.begin(), watch.Deleted.end(), IsStockObject))
+        << "a stock object was deleted";
 }
 
 TEST(Strings, ChangesReachTheControlOnce)

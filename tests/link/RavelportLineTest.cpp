@@ -1,12 +1,15 @@
 // RS-485 direction control as the modem-line shim logs it: the RTS changes and the writes of the
-// frames, in the one order the writer made them.
+// frames, in the one order the writer made them; and the thread's priority while RTS is held.
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <vector>
 
+#include "ComPortObjectU.h"
 #include "RavelportTest.h"
+#include "SerialPort.h"
 #include "TestInstrument.h"
 
 using ravelport_test::Ravelport;
@@ -183,6 +186,42 @@ TEST_F(RavelportRs485, WithoutDirectionControlRtsStaysRaised)
     int before1 = RtsBefore(ev, tx[0]);
     EXPECT_TRUE(before1 < 0 || ev[before1].on == 1);
     EXPECT_EQ(-1, RtsAfter(ev, tx[0])) << "RTS changed during the requests";
+}
+
+// RTS drops at a time counted from before the write: the stretch runs time-critical (seen from the
+// port's write notice, which comes inside it) and the caller's own priority is back afterwards,
+// also when the write fails.
+TEST(RavelportRs485Priority, TheSendRunsTimeCriticalAndThePriorityComesBackOnEveryPath)
+{
+    TestInstrument inst("--reg h:0=0x1234");
+    ASSERT_TRUE(inst.Ok()) << inst.Error();
+    TComPortObject link;
+    link.SetPortName(inst.PortName());
+    link.SetSpeed(4);
+    link.SetAnswerDelay(1000);
+    link.SetByteTimeout(50);
+    link.SetFlowControl(1);
+    ASSERT_TRUE(link.OpenLink());
+    std::vector<int> whileSent;
+    bool failWrite = false;
+    TSerialPortListener l;
+    l.DataTransmitted = [&](const void*, int32_t) {
+        whileSent.push_back(GetThreadPriority(GetCurrentThread()));
+        if (failWrite) throw ESerialPort(2, ERROR_WRITE_FAULT);
+    };
+    link.Port->AddListener(&l);
+    // Not the default: what comes back must be the caller's priority, not "normal".
+    ASSERT_TRUE(SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL));
+    uint8_t data[2] = {};
+    EXPECT_EQ(0, link.ReadRegisters(1, 0, 1, 18, data, true));
+    EXPECT_EQ(THREAD_PRIORITY_BELOW_NORMAL, GetThreadPriority(GetCurrentThread()));
+    failWrite = true;
+    EXPECT_THROW(link.ReadRegisters(1, 0, 1, 18, data, true), ESerialPort);
+    EXPECT_EQ(THREAD_PRIORITY_BELOW_NORMAL, GetThreadPriority(GetCurrentThread()));
+    EXPECT_EQ(whileSent, std::vector<int>(2, THREAD_PRIORITY_TIME_CRITICAL));
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_NORMAL);
+    link.Port->RemoveListener(&l);
+    link.CloseLink();
 }
 
 }  // namespace

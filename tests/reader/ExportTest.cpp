@@ -1,5 +1,7 @@
 // "Сохранить...": the text file byte for byte, the workbook written by the stand-in and read back
 // by an independent reader, the exact automation calls to Excel, and the failures.
+#include <algorithm>
+
 #include "MainFormTestSupport.h"
 #include "OleAuto.h"
 #include "SafeFile.h"
@@ -412,27 +414,37 @@ TEST_F(ExportExcelTest, FailingCallStopsTheExportThere)
 }
 
 // Excel in a process of its own, as it runs: version 12 and later save in the .xls format rather
-// than a copy in the workbook's own format; calls it refuses while busy are made again.
+// than a copy in the workbook's own format; calls it refuses while busy, or cannot take while a
+// cell is being edited, are made again.
 TEST_F(ExportExcelTest, OutOfProcessExcelSavesByItsVersionAndOutlastsBusyRefusals)
 {
     const struct {
         const char* version;
         int busy;
+        bool editingAtSave;  // the save call is answered once with "cannot take it now"
         bool saveAs;
-    } cases[] = {{"9.0", 0, false}, {"11.0", 0, false}, {"12.0", 2, true}, {"16.0", 0, true}};
+    } cases[] = {{"9.0", 0, false, false}, {"11.0", 0, false, false}, {"12.0", 2, false, true},
+                 {"16.0", 0, false, true}, {"16.0", 0, true, true}};
     Layout3(false);
     Fill(kTwo);
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.version);
-        const std::string name = std::string("v") + c.version + ".xls";
+        const std::string name = std::string("v") + c.version + (c.editingAtSave ? "-editing" : "") + ".xls";
+        SCOPED_TRACE(name);
+        std::string want = Sequence(kTwo, false, Work.Win(name), c.version, c.saveAs);
+        // Line n of the log (the creation is line 0) is the n-th call.
+        int editingAt = 0;
+        if (c.editingAtSave) {
+            const size_t save = want.rfind('\n', want.find(c.saveAs ? " call SaveAs(" : " call SaveCopyAs(")) + 1;
+            editingAt = static_cast<int>(std::count(want.begin(), want.begin() + save, '\n'));
+            want.insert(save, "editing\n");
+        }
+        for (int i = 0; i < c.busy; ++i) want.insert(want.find('\n') + 1, "busy\n");
         std::string log;
         {
-            TExcelServer excel(Work.Unix() + "-" + c.version + ".log", c.version, c.busy);
+            TExcelServer excel(Work.Unix() + "-" + name + ".log", c.version, c.busy, editingAt);
             Save(name, 2);
             log = excel.FinalLog();
         }
-        std::string want = Sequence(kTwo, false, Work.Win(name), c.version, c.saveAs);
-        for (int i = 0; i < c.busy; ++i) want.insert(want.find('\n') + 1, "busy\n");
         // Every object was let go of, so the server ended.
         EXPECT_EQ(log, want + "exit\n");
     }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "../../testing/win/ImportPatch.h"
 #include "../../testing/win/TestInstrument.h"
 #include "DateTexts.h"
 #include "FormatSettingsSupport.h"
@@ -747,30 +748,7 @@ private:
         static GdiWatch* w = nullptr;
         return w;
     }
-    // Swaps the import table entry of gdi32's function (found by name: exports may forward).
-    static void* Patch(const char* name, void* with)
-    {
-        auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
-        auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-        const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-        for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); d->Name; ++d) {
-            if (lstrcmpiA(reinterpret_cast<char*>(base + d->Name), "gdi32.dll") != 0) continue;
-            auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
-            auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
-            for (; names->u1.AddressOfData; ++names, ++slots) {
-                if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-                auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-                if (std::string(reinterpret_cast<char*>(byName->Name)) != name) continue;
-                DWORD old = 0;
-                VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &old);
-                void* prev = reinterpret_cast<void*>(slots->u1.Function);
-                slots->u1.Function = reinterpret_cast<ULONG_PTR>(with);
-                VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, old, &old);
-                return prev;
-            }
-        }
-        return nullptr;
-    }
+    static void* Patch(const char* name, void* with) { return tovik::testing::PatchImport("gdi32.dll", name, with); }
     static HGDIOBJ WINAPI Select(HDC dc, HGDIOBJ obj)
     {
         GdiWatch* w = Current();

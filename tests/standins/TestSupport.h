@@ -199,17 +199,19 @@ private:
 #ifdef EXCELREC_EXE
 // The recording stand-in as a local server, registered as "Excel.Application" for the lifetime of
 // this object: out of process, as Excel runs, so calls cross the COM channel. COM starts one server
-// per object created, with the version text to answer and the number of calls to refuse as busy.
+// per object created, with the version text to answer, the number of calls to refuse as busy and
+// the call to answer once with "cannot take it now" (0: none).
 class TExcelServer {
 public:
-    TExcelServer(const std::string& logFile, const std::string& version, int busy) : FLog(logFile)
+    TExcelServer(const std::string& logFile, const std::string& version, int busy, int editingAt = 0)
+        : FLog(logFile)
     {
         Unregister();
         DeleteFileA(WinPath(FLog).c_str());
         const std::string cls = std::string("CLSID\\") + kExcelClsid;
         SetKeyValue(cls + "\\LocalServer32", nullptr,
                     "\"" + WinPath(EXCELREC_EXE) + "\" /Log \"" + WinPath(FLog) + "\" /Version " + version +
-                        " /Busy " + std::to_string(busy));
+                        " /Busy " + std::to_string(busy) + " /Editing " + std::to_string(editingAt));
         SetKeyValue("Excel.Application\\CLSID", nullptr, kExcelClsid);
     }
     ~TExcelServer() { Unregister(); }
