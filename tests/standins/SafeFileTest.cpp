@@ -10,6 +10,19 @@ using namespace testsupport;
 
 namespace {
 
+// Closes `h` after 300 ms on a thread of its own (a scanner letting go of a file); the thread's handle.
+HANDLE CloseLater(HANDLE h)
+{
+    return CreateThread(
+        nullptr, 0,
+        [](LPVOID p) WINAPI -> DWORD {
+            Sleep(300);
+            CloseHandle(static_cast<HANDLE>(p));
+            return 0;
+        },
+        h, 0, nullptr);
+}
+
 // The file calls of the code linked into this program, seen through its import table: logged in
 // order, failed on request, and held to the path limit of Windows (Wine has none): a path of
 // MAX_PATH characters or more fails as it does there.
@@ -151,14 +164,7 @@ TEST(SafeFile, RenameRefusedForAMomentIsRetriedAndTheTargetKeepsItsAttributes)
     HANDLE h = CreateFileA(target.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                            OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    HANDLE closer = CreateThread(
-        nullptr, 0,
-        [](LPVOID p) WINAPI -> DWORD {
-            Sleep(300);
-            CloseHandle(static_cast<HANDLE>(p));
-            return 0;
-        },
-        h, 0, nullptr);
+    HANDLE closer = CloseLater(h);
     ASSERT_NE(closer, nullptr);
     WriteWholeFile(target, "new");
     WaitForSingleObject(closer, INFINITE);
@@ -234,14 +240,7 @@ TEST(SafeFile, TemporaryFileHeldWhenTheRenameFailsIsStillRemoved)
         HANDLE h = CreateFileW(from, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                                nullptr);
         ASSERT_NE(h, INVALID_HANDLE_VALUE);
-        closer = CreateThread(
-            nullptr, 0,
-            [](LPVOID p) WINAPI -> DWORD {
-                Sleep(300);
-                CloseHandle(static_cast<HANDLE>(p));
-                return 0;
-            },
-            h, 0, nullptr);
+        closer = CloseLater(h);
     };
     EXPECT_THROW(WriteWholeFile(dir.Win("a.txt"), "new"), EInOutError);
     ASSERT_NE(closer, nullptr);
