@@ -20,11 +20,20 @@ void TForm1::btnConnectClick(TObject*)
 {
     // Disabled first: a refusal reported inside the call must be able to enable it again.
     btnConnect->SetEnabled(false);
-    // No speed chosen: the transport keeps the speed it has.
-    int speed = cbxSpeed->ItemIndex();
-    if (speed >= 0 && speed <= 4) RS232->SetSpeed(static_cast<TComTransportSpeed>(speed));
-    RS232->SetPort(cbxPort->Text());
-    RS232->SetLiveChannel(true);
+    try {
+        // No speed chosen: the transport keeps the speed it has.
+        int speed = cbxSpeed->ItemIndex();
+        if (speed >= 0 && speed <= 4) RS232->SetSpeed(static_cast<TComTransportSpeed>(speed));
+        RS232->SetPort(cbxPort->Text());
+        RS232->SetLiveChannel(true);
+    } catch (...) {
+        // A refused setting or open leaves the channel closed: another try stays possible, and
+        // the error goes on to be shown.
+        if (!RS232->LiveChannel()) btnConnect->SetEnabled(true);
+        throw;
+    }
+    // A server that cannot be reached leaves no proxy and sends no event to wait for.
+    if (!RS232->LiveChannel() && !RS232->Proxy()) btnConnect->SetEnabled(true);
 }
 
 void TForm1::RS232ChangeConnected(TObject*, bool AConnected)

@@ -172,6 +172,9 @@ void TAnyTransportCustom::ServerLost()
         TAnyTransport* proxy = FProxy;
         FProxy = nullptr;
         Forget(proxy);
+        // The masters' objects lived in the same server: they go first, so that handing them -1
+        // below makes no call to it.
+        for (TAnyMasterCustom* m : std::vector<TAnyMasterCustom*>(FMasters)) m->ForgetServer();
         HandOverChannel(-1);
     } catch (...) {
         FLosing = false;
@@ -340,11 +343,16 @@ void TAnyMasterCustom::DisconnectServer()
 
 void TAnyMasterCustom::ServerLost()
 {
+    ForgetServer();
+    // The transport's objects lived in the same server.
+    if (FTransport) FTransport->ServerLost();
+}
+
+void TAnyMasterCustom::ForgetServer()
+{
     TAnyMaster* proxy = FProxy;
     FProxy = nullptr;
     Forget(proxy);
-    // The transport's objects lived in the same server.
-    if (FTransport) FTransport->ServerLost();
 }
 
 void TAnyMasterCustom::SetTransport(TAnyTransportCustom* Value)

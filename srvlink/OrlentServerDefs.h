@@ -68,8 +68,8 @@ public:
     virtual TBasePropsFrame* CreatePropsFrame() = 0;
 
     void DisconnectServer();
-    // The server process is gone: its objects are let go without another call, the masters get
-    // -1 and the channel is reported closed.
+    // The server process is gone: its objects and the masters' are let go without another call,
+    // the masters get -1 and the channel is reported closed.
     void ServerLost();
     void AttachMaster(TAnyMasterCustom* Master);
     void DetachMaster(TAnyMasterCustom* Master);
@@ -132,6 +132,8 @@ public:
     void SetChannelID(int Value);
     // The server process is gone: the proxy goes without another call, and the transport learns it.
     void ServerLost();
+    // The same for the proxy alone, when the transport has learnt it first.
+    void ForgetServer();
     void BeginUpdate() { FUpdateLock = true; }
     void EndUpdate();
     void DispatchReply(TObject* ASender, int QID, int MBAddr, int FunNumber, const OleVariant& Value, int Result);

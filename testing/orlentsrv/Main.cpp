@@ -244,7 +244,9 @@ void Die()
             CloseHandle(pi.hProcess);
         }
     }
-    ExitProcess(0);
+    // As a crash ends it: no library runs its detach code, which could wait for a lock that one of
+    // the threads ended here held, and leave the process half alive with its endpoints open.
+    TerminateProcess(GetCurrentProcess(), 0);
 }
 
 void Post(std::function<void()> f, int ms)

@@ -207,6 +207,9 @@ public:
         EventInside();
     }
     bool OmitsErrorInfo() const { return FPid && Client(FPid).omitErrorInfo; }
+    // Fault gone: the call fails as one to a server that has gone away.
+    bool Gone() const { return FPid && Client(FPid).gone; }
+    bool RefusesSettings() const { return FPid && Client(FPid).refuseSettings; }
     HRESULT SupportsErrorInfo(REFIID riid)
     {
         return riid == FDefaultIid || riid == IID_IAnyClientRegistry ? S_OK : S_FALSE;
@@ -225,12 +228,12 @@ public:
         }
         Unknown()->AddRef();
         IUnknown* self = Unknown();
-        Post(
-            [f, self] {
-                f();
-                self->Release();
-            },
-            d == Delivery::Delayed ? c->delayMs : 0);
+        auto run = [f, self](bool fire) {
+            if (fire) f();
+            self->Release();
+        };
+        if (d == Delivery::Held) c->held.push_back(run);
+        else Post([run] { run(true); }, d == Delivery::Delayed ? c->delayMs : 0);
     }
 
     // IConnectionPointContainer
@@ -449,8 +452,10 @@ public:
     HRESULT STDMETHODCALLTYPE SetSettings(VARIANT Settings) override
     {
         Log("SetSettings " + VariantText(Settings));
+        if (Gone()) return RPC_E_DISCONNECTED;
         MaybeEventIn("SetSettings");
         ErrorInfoScope scope(OmitsErrorInfo());
+        if (RefusesSettings()) return Fail("settings refused");
         std::vector<VARIANT> e = Elements(Settings);
         if (e.size() < 7) {
             Clear(e);
@@ -475,7 +480,12 @@ public:
     HRESULT STDMETHODCALLTYPE SetChannelOpen(VARIANT_BOOL Open) override
     {
         Log("SetChannelOpen " + std::to_string(Open));
+        if (Gone()) return RPC_E_DISCONNECTED;
         LONG old = FState;
+        if (Open && !FChannel && FPid && Client(FPid).failOpen) {
+            ErrorInfoScope scope(OmitsErrorInfo());
+            return Fail("the channel cannot be opened");
+        }
         if (Open && !FChannel && FPid && Client(FPid).refuseOpen) {
             Log("open refused");
             FState = StateClosed;
@@ -528,6 +538,7 @@ public:
             return Fail("registration refused", E_ACCESSDENIED);
         }
         self->Log("RegisterClient " + std::to_string(pid));
+        if (self->Gone()) return RPC_E_DISCONNECTED;
         self->MaybeEventIn("RegisterClient");
         return S_OK;
     }
@@ -539,6 +550,7 @@ public:
             return Fail("unregistration failed");
         }
         self->Log("UnregisterClient " + std::to_string(pid));
+        if (self->Gone()) return RPC_E_DISCONNECTED;
         self->MaybeEventIn("UnregisterClient");
         return S_OK;
     }
@@ -641,6 +653,7 @@ public:
     HRESULT STDMETHODCALLTYPE SendQuery(VARIANT Query) override
     {
         Log("SendQuery " + VariantText(Query));
+        if (Gone()) return RPC_E_DISCONNECTED;
         ErrorInfoScope scope(OmitsErrorInfo());
         std::vector<VARIANT> e = Elements(Query);
         auto r = std::make_shared<Request>();
@@ -696,8 +709,10 @@ public:
     HRESULT STDMETHODCALLTYPE SetSettings(VARIANT Settings) override
     {
         Log("SetSettings " + VariantText(Settings));
+        if (Gone()) return RPC_E_DISCONNECTED;
         MaybeEventIn("SetSettings");
         ErrorInfoScope scope(OmitsErrorInfo());
+        if (RefusesSettings()) return Fail("settings refused");
         std::vector<VARIANT> e = Elements(Settings);
         bool ok = e.size() >= 7 && ToInt(e[1], FAddr) && ToInt(e[4], FRetries);
         Clear(e);
@@ -709,6 +724,7 @@ public:
     HRESULT STDMETHODCALLTYPE SetChannel(LONG ChannelID) override
     {
         Log("SetChannel " + std::to_string(ChannelID));
+        if (Gone()) return RPC_E_DISCONNECTED;
         FChannelId = ChannelID;
         return S_OK;
     }
@@ -860,7 +876,18 @@ private:
         }
         if (!(in >> pid)) return "ERR pid expected";
         if (cmd == "reset") {
+            // Held events are dropped; the objects they kept go before the log is forgotten.
+            std::vector<std::function<void(bool)>> held;
+            held.swap(Client(pid).held);
+            for (auto& f : held) f(false);
             gClients.erase(pid);
+            return "OK";
+        }
+        if (cmd == "release") {
+            // Posted, so that they arrive after this call whatever the client does meanwhile.
+            std::vector<std::function<void(bool)>> held;
+            held.swap(Client(pid).held);
+            for (auto& f : held) Post([f] { f(true); });
             return "OK";
         }
         if (cmd == "log") {
@@ -898,6 +925,9 @@ private:
             ClientState& c = Client(pid);
             if (what == "refuse-register") c.refuseRegister = true;
             else if (what == "refuse-open") c.refuseOpen = true;
+            else if (what == "fail-open") c.failOpen = true;
+            else if (what == "refuse-settings") c.refuseSettings = true;
+            else if (what == "gone") c.gone = true;
             else if (what == "event-in") {
                 std::string method;
                 in >> method;
@@ -912,6 +942,7 @@ private:
                 in >> how;
                 if (how == "posted") c.delivery = Delivery::Posted;
                 else if (how == "inside") c.delivery = Delivery::Inside;
+                else if (how == "held") c.delivery = Delivery::Held;
                 else if (how == "delay") {
                     c.delivery = Delivery::Delayed;
                     in >> c.delayMs;

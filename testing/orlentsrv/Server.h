@@ -27,7 +27,7 @@ void Die();
 void Post(std::function<void()> f, int ms = 0);
 
 // ---- clients: faults and call logs by process id ------------------------------------------
-enum class Delivery { Posted, Inside, Delayed };
+enum class Delivery { Posted, Inside, Delayed, Held };
 struct ClientState {
     bool refuseRegister = false;
     bool failUnregister = false;
@@ -35,11 +35,15 @@ struct ClientState {
     int delayMs = 0;
     int forcedResult = -1;
     bool refuseOpen = false;            // SetChannelOpen(-1) reports the channel closed, inside the call
+    bool failOpen = false;              // SetChannelOpen(-1) fails
+    bool refuseSettings = false;        // SetSettings fails
+    bool gone = false;                  // every call fails as one to a server that has gone away
     std::set<std::string> eventIn;      // methods inside which each object raises its event once
     int dieAt = -1;                     // the request id on which the server ends itself
     int count = -1;                     // >= 0: requests answered without the line (count, made-up records)
     bool omitErrorInfo = false;         // objects give no error information
     std::vector<std::string> log;
+    std::vector<std::function<void(bool fire)>> held;  // events kept back until released (or dropped)
 };
 ClientState& Client(LONG pid);
 

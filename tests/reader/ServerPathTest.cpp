@@ -238,16 +238,41 @@ TEST_F(ServerPathTest, StopDuringTheReadShowsTheAnswerInFlightOnly)
     EXPECT_TRUE(Form->btnRead->Enabled());
 }
 
-// The refusal arrives inside SetChannelOpen: "Подключиться (srv)" stays usable for another try.
-TEST_F(ServerPathTest, RefusedChannelLeavesConnectForAnotherTry)
+// Every way a connect can leave the channel closed leaves "Подключиться (srv)" usable for another
+// try, and a failure is still shown. In this order: the server cannot be reached; it refuses the
+// open inside the call; it refuses the settings sent before the open (the transport then keeps its
+// object); it fails the open; it refuses the speed, which now goes to that object at once.
+TEST_F(ServerPathTest, EveryConnectThatLeavesTheChannelClosedLeavesConnectUsable)
 {
+    struct Case {
+        const char* what;
+        const char* fault;
+        size_t shown;
+    };
     Start(Archive(), Records);
-    ASSERT_EQ(srvtest::Srv("fault <pid> refuse-open"), "OK");
-    Form->btnConnect->Click();
-    ExpectNotConnected();
+    for (const Case& c : std::vector<Case>{{"unreachable", nullptr, 0},
+                                           {"open refused", "refuse-open", 0},
+                                           {"settings refused", "refuse-settings", 1},
+                                           {"open failed", "fail-open", 1},
+                                           {"speed refused", "refuse-settings", 1}}) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(srvtest::Srv("reset <pid>"), "OK");
+        if (c.fault) {
+            ASSERT_EQ(srvtest::Srv(std::string("fault <pid> ") + c.fault), "OK");
+        }
+        bool remote = !c.fault;
+        Form->RS232->SetRemoteMachineName(remote ? "NO-SUCH-MACHINE-HERE" : "");
+        Form->RS232->SetUseDCOM(remote);
+        Escaped.clear();
+        Click(Form->btnConnect);
+        ExpectNotConnected();
+        EXPECT_EQ(Escaped.size(), c.shown);
+        if (std::string(c.what) == "speed refused") {
+            EXPECT_EQ(Settings('T').size(), 1u) << "refused at the speed, before the port and the open";
+        }
+    }
     ASSERT_EQ(srvtest::Srv("reset <pid>"), "OK");
     Connect();
-    EXPECT_TRUE(Escaped.empty());
 }
 
 // The label shows the server's count; the record ids stay below the count request's 1000.

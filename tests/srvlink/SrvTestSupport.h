@@ -23,9 +23,7 @@ inline orlent::IOrlentSrvControl*& ControlSlot()
 inline orlent::IOrlentSrvControl* Control()
 {
     orlent::IOrlentSrvControl*& control = ControlSlot();
-    if (!control)
-        CoCreateInstance(orlent::CLSID_OrlentSrvControl, nullptr, CLSCTX_LOCAL_SERVER, orlent::IID_IOrlentSrvControl,
-                         reinterpret_cast<void**>(&control));
+    if (!control) control = orlent::RunningControl();
     return control;
 }
 
@@ -120,20 +118,15 @@ inline void Pump(DWORD ms)
 }
 
 // After the shared stand-in ended itself (fault die-at), the successor it started, once that
-// serves: found as the running object, so that asking never starts a server of this process's own.
+// serves.
 inline bool AwaitSuccessor(DWORD ms = 30000)
 {
     orlent::IOrlentSrvControl*& control = ControlSlot();
     control = nullptr;  // the old one's proxy is left as it is: releasing it would call the dead server
     return PumpUntil(
         [&] {
-            IUnknown* unk = nullptr;
-            if (FAILED(GetActiveObject(orlent::CLSID_OrlentSrvControl, nullptr, &unk)) || !unk) return false;
-            orlent::IOrlentSrvControl* found = nullptr;
-            unk->QueryInterface(orlent::IID_IOrlentSrvControl, reinterpret_cast<void**>(&found));
-            unk->Release();
-            if (!found) return false;
-            control = found;
+            control = orlent::RunningControl();
+            if (!control) return false;
             if (Srv("objects").rfind("OK", 0) == 0) return true;
             control = nullptr;
             return false;
@@ -195,10 +188,15 @@ class SrvTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_EQ(Srv("reset <pid>"), "OK") << "the stand-in server is not registered in this prefix";
+        ASSERT_EQ(Srv("reset <pid>"), "OK") << "no stand-in server serves this prefix";
         Application->OnException = [this](TObject*, const std::exception& e) { Escaped.push_back(e.what()); };
     }
-    void TearDown() override { Application->OnException = nullptr; }
+    // The faults go with the test: a later program that gets this process id must not meet them.
+    void TearDown() override
+    {
+        Application->OnException = nullptr;
+        Srv("reset <pid>");
+    }
     std::vector<std::string> Escaped;
 };
 

@@ -1,5 +1,6 @@
 // The transport base against the stand-in server: the channel follows the server's state events
 // only, the masters get the channel id, the proxy comes and goes with the channel.
+#include <functional>
 #include <memory>
 
 #include "SrvTestSupport.h"
@@ -187,6 +188,40 @@ TEST_F(TransportTest, ChannelClosedInsideTheSettingsOrTheRegistration)
         EXPECT_EQ(Count('T', "UnregisterClient"), 1);
     }
     EXPECT_TRUE(Escaped.empty());
+}
+
+// Once a call finds the server gone, the transport's and the masters' objects are let go without
+// another call, whichever of them learns it first: the masters get -1 and the channel is closed.
+TEST_F(TransportTest, LostServerGetsNoFurtherCall)
+{
+    struct Case {
+        const char* first;
+        std::function<void()> call;
+        std::vector<std::string> transportCalls, masterCalls;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"transport", [&] { T->SetLiveChannel(false); }, {"SetChannelOpen 0"}, {}},
+             {"master", [&] { M->Query(1); }, {}, {"SendQuery [i4 4, i4 1, i4 0, i4 0, i4 18, i4 1]"}}}) {
+        SCOPED_TRACE(c.first);
+        ASSERT_EQ(Srv("reset <pid>"), "OK");
+        Connected.clear();
+        Open();
+        size_t t0 = Calls('T').size(), m0 = Calls('M').size();
+        ASSERT_EQ(Srv("fault <pid> gone"), "OK");
+        EXPECT_THROW(c.call(), EOleSysError);
+        EXPECT_EQ(T->Proxy(), nullptr);
+        EXPECT_EQ(M->Proxy(), nullptr);
+        EXPECT_EQ(M->ChannelID(), -1);
+        EXPECT_FALSE(T->LiveChannel());
+        EXPECT_EQ(Connected, (std::vector<bool>{true, false}));
+        // Letting go of a proxy frees its object without a call of the object's own.
+        ASSERT_TRUE(PumpUntil([&] { return Count('T', "destroy") == 1 && Count('M', "destroy") == 1; }));
+        std::vector<std::string> t = Calls('T'), m = Calls('M');
+        t.assign(t.begin() + long(t0), t.end() - 1);
+        m.assign(m.begin() + long(m0), m.end() - 1);
+        EXPECT_EQ(t, c.transportCalls);
+        EXPECT_EQ(m, c.masterCalls);
+    }
 }
 
 TEST_F(TransportTest, UseDComReachesAttachedMastersNotTheLiveProxy)

@@ -94,10 +94,8 @@ template <class F> bool WaitUntil(F cond, DWORD ms)
 std::string ServerCommand(const std::string& line)
 {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    orlent::IOrlentSrvControl* c = nullptr;
-    if (FAILED(CoCreateInstance(orlent::CLSID_OrlentSrvControl, nullptr, CLSCTX_LOCAL_SERVER,
-                                orlent::IID_IOrlentSrvControl, reinterpret_cast<void**>(&c))))
-        return "ERR no stand-in server";
+    orlent::IOrlentSrvControl* c = orlent::RunningControl();
+    if (!c) return "ERR no stand-in server";
     std::wstring w(line.begin(), line.end());
     BSTR in = SysAllocString(w.c_str()), out = nullptr;
     HRESULT hr = c->Command(in, &out);
