@@ -149,7 +149,7 @@ bool TOpenDialog::DoExecute(bool save)
     if (!ok) return false;
     std::string name;
     if (!ExactName(buf.data(), name)) {
-        ShowMessage("Имя файла содержит знаки, которых нет в кодировке Windows-1251:\n" + name +
+        ShowMessage("Имя файла содержит знаки, которых нет в кодировке Windows-1251:\n" + FromWide(buf.data()) +
                     (save ? "\nФайл под этим именем не может быть сохранён." : "\nФайл с этим именем не может быть открыт.") +
                     " Выберите другое имя или другую папку.");
         return false;
