@@ -1,5 +1,6 @@
 # ReadBench: the window's share of a read (GUI work per record at 65 536 rows, the group grid over
-# 65 536 events, a read of 1 000 records against the library's own time); prints figures.
+# 65 536 events, the time between two archive requests through the window, through the library
+# alone and through a bare window of system controls); prints figures.
 # Registered with ctest (label "bench") only when TOVIK_BENCH is set at configure time, e.g.
 #   TOVIK_BENCH=1 SKIP_SETUP=1 scripts/test -R ReadBench -V
 if(TARGET readercore AND TARGET Ravelport)

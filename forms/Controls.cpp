@@ -5,13 +5,35 @@
 
 #include <algorithm>
 #include <map>
+#include <mutex>
+#include <unordered_map>
 
 #include "Forms.h"
 #include "SysUtils.h"
 
 namespace {
 
-const wchar_t kObjectProp[] = L"TovikControl";
+// The control object of each of our windows. A window property would do, but reading one is a
+// round trip to the window server on every message under Wine.
+struct TControlMap {
+    std::mutex Lock;
+    std::unordered_map<HWND, TWinControl*> Map;
+};
+TControlMap& ControlMap()
+{
+    static TControlMap m;
+    return m;
+}
+void BindControl(HWND h, TWinControl* c)
+{
+    std::lock_guard<std::mutex> g(ControlMap().Lock);
+    ControlMap().Map[h] = c;
+}
+void UnbindControl(HWND h)
+{
+    std::lock_guard<std::mutex> g(ControlMap().Lock);
+    ControlMap().Map.erase(h);
+}
 // The control whose window is being made: its first message binds the window to it.
 thread_local TWinControl* gCreating = nullptr;
 
@@ -82,7 +104,9 @@ bool IsMouseMsg(UINT m) { return m >= WM_MOUSEFIRST && m <= WM_MOUSELAST && m !=
 TWinControl* FindControl(HWND h)
 {
     if (!h) return nullptr;
-    return static_cast<TWinControl*>(GetPropW(h, kObjectProp));
+    std::lock_guard<std::mutex> g(ControlMap().Lock);
+    auto it = ControlMap().Map.find(h);
+    return it == ControlMap().Map.end() ? nullptr : it->second;
 }
 
 LRESULT CALLBACK FormsWndProc(HWND h, UINT msg, WPARAM w, LPARAM l)
@@ -93,7 +117,7 @@ LRESULT CALLBACK FormsWndProc(HWND h, UINT msg, WPARAM w, LPARAM l)
         if (!c) return DefWindowProcW(h, msg, w, l);
         gCreating = nullptr;
         c->FHandle = h;
-        SetPropW(h, kObjectProp, c);
+        BindControl(h, c);
     }
     TMessage m{msg, w, l, 0};
     try {
@@ -102,7 +126,7 @@ LRESULT CALLBACK FormsWndProc(HWND h, UINT msg, WPARAM w, LPARAM l)
         Application->HandleException(c);
     }
     if (msg == WM_NCDESTROY) {
-        RemovePropW(h, kObjectProp);
+        UnbindControl(h);
         if (c->FHandle == h) c->FHandle = nullptr;
     }
     return m.Result;
@@ -406,7 +430,7 @@ void TWinControl::CreateHandle()
     gCreating = nullptr;
     if (!h) throw Exception(Format("Error creating window (%s)", ClassName()));
     FHandle = h;
-    if (!FindControl(h)) SetPropW(h, kObjectProp, this);
+    if (!FindControl(h)) BindControl(h, this);
     SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(FFont.Handle()), 0);
     CreateWnd();
     for (TControl* c : std::vector<TControl*>(FControls))

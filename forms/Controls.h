@@ -364,6 +364,8 @@ public:
 protected:
     // Draws on Canvas() in the control's own coordinates.
     virtual void Paint() {}
+    // Only stores: CM_TEXTCHANGED repaints the control once, where it then stands.
+    void SetTextCore(const std::string& v) override { FText = v; }
     TCanvas FCanvas;
 };
 

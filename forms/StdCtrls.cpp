@@ -222,15 +222,35 @@ void TLabel::Paint()
     c.DrawText(FText, r, fmt);
 }
 
+void TLabel::Invalidate()
+{
+    if (!FHoldInvalidate) TGraphicControl::Invalidate();
+}
+
 void TLabel::WndProc(TMessage& m)
 {
     switch (m.Msg) {
     case CM_TEXTCHANGED:
     case CM_FONTCHANGED:
-    case CM_PARENTFONTCHANGED:
+    case CM_PARENTFONTCHANGED: {
+        // A status label changes its text for every record of a read: one repaint of where the
+        // text stood and where it stands now, not one for each step of the change.
+        RECT before = BoundsRect(), after;
+        FHoldInvalidate = true;
         AdjustSize();
-        Invalidate();
-        break;
+        FHoldInvalidate = false;
+        after = BoundsRect();
+        if (FParent && FParent->HandleAllocated() && FVisible) {
+            // An opaque label fills all of its rectangle: the parent need not erase it first,
+            // unless the text left some of the old place.
+            RECT both;
+            UnionRect(&both, &before, &after);
+            bool erase = FTransparent || !EqualRect(&both, &after);
+            InvalidateRect(FParent->Handle(), &both, erase);
+        }
+        TControl::WndProc(m);  // past TGraphicControl, whose only part here is one more repaint
+        return;
+    }
     default:
         break;
     }

@@ -68,6 +68,7 @@ public:
     bool Transparent() const { return FTransparent; }
     void SetTransparent(bool v);
     void WndProc(TMessage& Message) override;
+    void Invalidate() override;
 
 protected:
     void Paint() override;
@@ -75,6 +76,7 @@ protected:
 
 private:
     bool FAutoSize = true;
+    bool FHoldInvalidate = false;
     TAlignment FAlignment = taLeftJustify;
     bool FTransparent = false;
 };

@@ -126,6 +126,9 @@ public:
     bool SavedCtl3D = false;
     TBorderStyle SavedBorderStyle = bsNone;
     uint32_t LastMessage = 0;
+    // While a panel handles a WM_PAINT of its own: the region that paint covers (client
+    // coordinates). Null otherwise, and then painters draw the whole look.
+    HRGN PaintRegion = nullptr;
 
     void ControlWindowProc(TMessage& Message);
     void PaintSkinnedControl();

@@ -40,6 +40,13 @@ TSurface::TSurface(TWinControl& parent)
     FCanvas.SetHandle(FDC);
 }
 
+void TSurface::ClipTo(HRGN region)
+{
+    if (!FDC) return;
+    if (!FSaved) FSaved = SaveDC(FDC);
+    ExtSelectClipRgn(FDC, region, RGN_AND);
+}
+
 TSurface::~TSurface()
 {
     FCanvas.SetHandle(nullptr);
@@ -482,7 +489,20 @@ void PaintPanel(TControlSubClass& s)
 {
     auto* p = dynamic_cast<TCustomPanel*>(s.Control);
     if (s.LastMessage != WM_PAINT || !s.OwnerMenu || !p) return;
+    if (s.PaintRegion) {
+        // The frames lie within this many pixels of the edges. A paint that stayed clear of them
+        // (a label's new caption, say) left them as they were drawn.
+        int edge = p->BevelOuter() != bvNone ? p->BevelWidth() : 0;
+        if (p->BevelInner() != bvNone) edge += p->BorderWidth() + p->BevelWidth();
+        TRect inside = Inflate(p->ClientRect(), -edge, -edge);
+        RECT box;
+        int kind = GetRgnBox(s.PaintRegion, &box);
+        if (kind == NULLREGION || (kind != ERROR && box.left >= inside.Left && box.top >= inside.Top &&
+                                   box.right <= inside.Right && box.bottom <= inside.Bottom))
+            return;
+    }
     TSurface surface(*p, TSurface::Client);
+    if (s.PaintRegion) surface.ClipTo(s.PaintRegion);
     TCanvas& cv = surface.Canvas();
     TColor shadow = Shade(cv, p->Color(), 60), light = Lighten(cv, p->Color(), 60);
     TRect r = p->ClientRect();

@@ -41,6 +41,8 @@ public:
     TSurface& operator=(const TSurface&) = delete;
     TCanvas& Canvas() { return FCanvas; }
     HDC Handle() const { return FDC; }
+    // Draws only within Region (client coordinates) from now on.
+    void ClipTo(HRGN Region);
 
 private:
     HWND FWnd = nullptr;

@@ -88,6 +88,26 @@ void TControlSubClass::ControlWindowProc(TMessage& Message)
         }
     } leave{this};
 
+    // A panel's frame needs drawing again only where its paint drew over it: keep the region that
+    // the paint is about to validate.
+    struct Region {
+        HRGN Handle = nullptr;
+        ~Region()
+        {
+            if (Handle) DeleteObject(Handle);
+        }
+    } paintRegion;
+    if (Message.Msg == WM_PAINT && !Message.WParam && Control && Control->Is<TCustomPanel>()) {
+        auto* w = static_cast<TWinControl*>(Control);
+        if (w->HandleAllocated()) {
+            paintRegion.Handle = CreateRectRgn(0, 0, 0, 0);
+            if (GetUpdateRgn(w->Handle(), paintRegion.Handle, FALSE) == ERROR) {
+                DeleteObject(paintRegion.Handle);
+                paintRegion.Handle = nullptr;
+            }
+        }
+    }
+
     bool graphic = Control && Control->Is<TGraphicControl>();
     if ((Message.Msg == WM_PAINT && graphic) ||
         (Message.Msg == WM_NCPAINT && Control && NameIs(Control, "TDBLookupComboBox")))
@@ -115,10 +135,14 @@ void TControlSubClass::ControlWindowProc(TMessage& Message)
         Hot = false;
         PaintSkinnedControl();
         break;
-    case WM_PAINT:
+    case WM_PAINT: {
         KeepOnDestroy = false;
+        HRGN outer = PaintRegion;
+        PaintRegion = paintRegion.Handle;
         PaintSkinnedControl();
+        PaintRegion = outer;
         break;
+    }
     case WM_WINDOWPOSCHANGED:
     case EM_GETMODIFY:
     case CM_CTL3DCHANGED:
