@@ -40,21 +40,6 @@ bool HasExtension(const std::string& name)
     return dot != std::string::npos && (slash == std::string::npos || dot > slash);
 }
 
-// The short form of an existing path; false when there is none.
-bool ShortPath(const std::wstring& path, std::wstring& out)
-{
-    std::vector<wchar_t> buf(path.size() + 1);
-    for (;;) {
-        DWORD n = GetShortPathNameW(path.c_str(), buf.data(), static_cast<DWORD>(buf.size()));
-        if (n == 0) return false;
-        if (n < buf.size()) {
-            out.assign(buf.data(), n);
-            return true;
-        }
-        buf.resize(n);
-    }
-}
-
 // The chosen file's name in cp1251, never turned into another file's name (a look-alike letter or
 // "?" in place of one cp1251 lacks): as it is where cp1251 holds it, else through short names (the
 // folder's, and an existing file's own); false when neither reaches it.
@@ -67,11 +52,11 @@ bool ExactName(const std::wstring& w, std::string& out)
     std::string f, n;
     if (!FromWideExact(folder, f)) {
         std::wstring s;
-        if (!ShortPath(folder, s) || !FromWideExact(s, f)) return false;
+        if (!ShortPathName(folder, s) || !FromWideExact(s, f)) return false;
     }
     if (!FromWideExact(name, n)) {
         std::wstring s;
-        if (!ShortPath(w, s) || !FromWideExact(s.substr(s.find_last_of(L"\\/") + 1), n)) return false;
+        if (!ShortPathName(w, s) || !FromWideExact(s.substr(s.find_last_of(L"\\/") + 1), n)) return false;
     }
     out = f + n;
     return true;

@@ -29,16 +29,9 @@ std::string ProgramFileName(bool* exact = nullptr)
     std::string path;
     bool ok = FromWideExact(w, path);
     if (!ok) {
-        // A short name can be longer than the long one (two CJK letters give eight): the first
-        // call then tells the size it needs.
-        std::wstring s(w.size() + 1, L'\0');
-        DWORD n = GetShortPathNameW(w.c_str(), &s[0], static_cast<DWORD>(s.size()));
-        if (n >= s.size()) {
-            s.assign(n, L'\0');
-            n = GetShortPathNameW(w.c_str(), &s[0], static_cast<DWORD>(s.size()));
-        }
+        std::wstring s;
         std::string shortPath;
-        if (n > 0 && n < s.size() && FromWideExact(s.substr(0, n), shortPath)) {
+        if (ShortPathName(w, s) && FromWideExact(s, shortPath)) {
             path = shortPath;
             ok = true;
         }

@@ -43,3 +43,17 @@ int AnsiCompareText(const std::string& a, const std::string& b)
     const std::wstring wa = ToWide(a), wb = ToWide(b);
     return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, wa.c_str(), -1, wb.c_str(), -1) - CSTR_EQUAL;
 }
+
+bool ShortPathName(const std::wstring& path, std::wstring& out)
+{
+    std::wstring buf(path.size() + 1, L'\0');
+    for (;;) {
+        DWORD n = GetShortPathNameW(path.c_str(), &buf[0], static_cast<DWORD>(buf.size()));
+        if (n == 0) return false;
+        if (n < buf.size()) {
+            out.assign(buf, 0, n);
+            return true;
+        }
+        buf.assign(n, L'\0');
+    }
+}
