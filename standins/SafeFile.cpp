@@ -84,7 +84,10 @@ void WriteWholeFile(const std::string& fileName, const std::string& bytes)
         h = CreateFileW(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
             DWORD err = GetLastError();
-            if ((err != ERROR_FILE_EXISTS && err != ERROR_ALREADY_EXISTS) || n >= 100) {
+            // A leftover that is pending deletion (deleted while a scanner still held it) answers
+            // "access denied", and keeps the name until it goes: as taken as an existing file.
+            if ((err != ERROR_FILE_EXISTS && err != ERROR_ALREADY_EXISTS && err != ERROR_ACCESS_DENIED) ||
+                n >= 100) {
                 // Report what opening the target itself would report (a missing folder, ...).
                 Fail(err);
             }
@@ -101,7 +104,11 @@ void WriteWholeFile(const std::string& fileName, const std::string& bytes)
     }
     // The data must be on the disk before the rename: the file system may log the rename at once
     // and write the data later, and a power cut in between would leave the target empty.
-    if (!err && !FlushFileBuffers(h)) err = GetLastError();
+    // A file system with nothing to flush (some redirectors, RAM and virtual drives) says so.
+    if (!err && !FlushFileBuffers(h)) {
+        err = GetLastError();
+        if (err == ERROR_INVALID_FUNCTION || err == ERROR_NOT_SUPPORTED) err = 0;
+    }
     if (!CloseHandle(h) && !err) err = GetLastError();
     if (!err) {
         // A read-only file or a folder in the way refuses the rename for good.

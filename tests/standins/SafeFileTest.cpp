@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <utility>
 
 #include "../../testing/win/ImportPatch.h"
 #include "SafeFile.h"
@@ -49,6 +50,7 @@ public:
 
     std::vector<std::string> Log;  // "create", "flush", "move", "delete"
     DWORD FlushError = 0, MoveError = 0;  // the call fails with this error
+    DWORD FirstCreateError = 0;           // the first create fails with this error
     std::function<void(const wchar_t* from)> OnMove;
 
 private:
@@ -70,6 +72,10 @@ private:
         FileCalls* c = Current();
         c->Log.push_back("create");
         if (TooLong(name)) return INVALID_HANDLE_VALUE;
+        if (DWORD err = std::exchange(c->FirstCreateError, 0)) {
+            SetLastError(err);
+            return INVALID_HANDLE_VALUE;
+        }
         return reinterpret_cast<decltype(&CreateFileW)>(c->FCreate)(name, access, share, sa, how, flags, templ);
     }
     static BOOL WINAPI Flush(HANDLE h)
@@ -175,27 +181,45 @@ TEST(SafeFile, RenameRefusedForAMomentIsRetriedAndTheTargetKeepsItsAttributes)
     EXPECT_TRUE(a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_HIDDEN)) << a;
 }
 
-TEST(SafeFile, DataIsFlushedBeforeTheRenameAndAFailedFlushFailsTheSave)
+// A file system with nothing to flush says so, and the save goes on; any other flush failure
+// fails it, with the target as it was and no temporary file left.
+TEST(SafeFile, DataIsFlushedBeforeTheRenameAndOnlyAFailedFlushFailsTheSave)
 {
     TWorkDir dir("safefile_flush");
     WriteFileBytes(dir.Unix("a.txt"), "old");
-    {
+    const struct {
+        DWORD error;
+        bool saved;
+    } cases[] = {{0, true}, {ERROR_INVALID_FUNCTION, true}, {ERROR_NOT_SUPPORTED, true}, {ERROR_DISK_FULL, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.error);
+        const std::string was = ReadFileBytes(dir.Unix("a.txt")), now = was + "+";
         FileCalls calls;
         ASSERT_TRUE(calls.Hooked());
-        WriteWholeFile(dir.Win("a.txt"), "new");
-        EXPECT_EQ(calls.Log, (std::vector<std::string>{"create", "flush", "move"}));
+        calls.FlushError = c.error;
+        try {
+            WriteWholeFile(dir.Win("a.txt"), now);
+            EXPECT_TRUE(c.saved) << "no error";
+        } catch (const EInOutError& e) {
+            EXPECT_FALSE(c.saved) << e.Message();
+            EXPECT_EQ(e.ErrorCode, static_cast<uint32_t>(c.error));
+        }
+        EXPECT_EQ(calls.Log, (std::vector<std::string>{"create", "flush", c.saved ? "move" : "delete"}));
+        EXPECT_EQ(ReadFileBytes(dir.Unix("a.txt")), c.saved ? now : was);
+        EXPECT_EQ(dir.Listing(), "a.txt");
     }
-    EXPECT_EQ(ReadFileBytes(dir.Unix("a.txt")), "new");
+}
 
+// A leftover temporary file that is pending deletion refuses to be made anew with "access
+// denied" (Wine has no such state: the first create is made to answer so): the next name is taken.
+TEST(SafeFile, TemporaryNamePendingDeletionIsPassedOver)
+{
+    TWorkDir dir("safefile_pending");
     FileCalls calls;
-    calls.FlushError = ERROR_DISK_FULL;
-    try {
-        WriteWholeFile(dir.Win("a.txt"), "newer");
-        FAIL() << "no error";
-    } catch (const EInOutError& e) {
-        EXPECT_EQ(e.ErrorCode, static_cast<uint32_t>(ERROR_DISK_FULL));
-    }
-    EXPECT_EQ(calls.Log, (std::vector<std::string>{"create", "flush", "delete"}));
+    ASSERT_TRUE(calls.Hooked());
+    calls.FirstCreateError = ERROR_ACCESS_DENIED;
+    WriteWholeFile(dir.Win("a.txt"), "new");
+    EXPECT_EQ(calls.Log, (std::vector<std::string>{"create", "create", "flush", "move"}));
     EXPECT_EQ(ReadFileBytes(dir.Unix("a.txt")), "new");
     EXPECT_EQ(dir.Listing(), "a.txt");
 }
