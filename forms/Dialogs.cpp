@@ -134,7 +134,10 @@ bool TOpenDialog::DoExecute(bool save)
     if (!ok) return false;
     std::string name;
     if (!ExactName(buf.data(), name)) {
-        ShowMessage("Имя файла содержит знаки, которых нет в кодировке Windows-1251:\n" + FromWide(buf.data()) +
+        // Shown with "?" for each letter cp1251 lacks: a look-alike letter would name another file.
+        std::string shown;
+        FromWideExact(buf.data(), shown);
+        ShowMessage("Имя файла содержит знаки, которых нет в кодировке Windows-1251:\n" + shown +
                     (save ? "\nФайл под этим именем не может быть сохранён." : "\nФайл с этим именем не может быть открыт.") +
                     " Выберите другое имя или другую папку.");
         return false;

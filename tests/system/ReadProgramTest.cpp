@@ -429,6 +429,7 @@ TEST_F(ProgramTest, SaveDialogNameOutsideCp1251NeverBecomesAnotherFilesName)
         for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
             if (ClassOf(c) == L"Static") msg += WindowText(c);
         EXPECT_NE(msg.find(Wide("не может быть сохранён")), std::wstring::npos);
+        EXPECT_NE(msg.find(L"\\caf?.txt\n"), std::wstring::npos) << "not shown as the look-alike name";
         PostMessageW(box, WM_COMMAND, IDOK, 0);
         ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 10000));
     }
