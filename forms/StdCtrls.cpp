@@ -236,9 +236,15 @@ void TLabel::WndProc(TMessage& m)
         // A status label changes its text for every record of a read: one repaint of where the
         // text stood and where it stands now, not one for each step of the change.
         RECT before = BoundsRect(), after;
-        FHoldInvalidate = true;
-        AdjustSize();
-        FHoldInvalidate = false;
+        {
+            // Released on every way out: a resize or realign handler may throw.
+            struct Hold {
+                bool& held;
+                explicit Hold(bool& h) : held(h) { held = true; }
+                ~Hold() { held = false; }
+            } hold(FHoldInvalidate);
+            AdjustSize();
+        }
         after = BoundsRect();
         if (FParent && FParent->HandleAllocated() && FVisible) {
             // An opaque label fills all of its rectangle: the parent need not erase it first,

@@ -8,6 +8,7 @@
 #include "ExtCtrls.h"
 #include "Forms.h"
 #include "StdCtrls.h"
+#include "SysUtils.h"
 
 namespace {
 TForm* NewForm()
@@ -267,6 +268,25 @@ TEST(Dialogs, ScriptAnswersAndRecords)
     EXPECT_EQ(od.FileName(), "C:\\a\\list.jcfg");
     EXPECT_FALSE(od.Execute());  // nothing queued: cancelled
     EXPECT_EQ(script.Shown.back().Kind, dkOpenDialog);
+}
+
+// A resize handler that throws while the label fits a new caption must not leave the label
+// dropping its repaints from then on.
+TEST(Label, RepaintsGoOnAfterAResizeHandlerThrew)
+{
+    auto* f = NewForm();
+    auto* l = new TLabel(f);
+    l->SetParent(f);
+    l->SetCaption("a");
+    f->Show();
+    l->OnResize = [](TObject*) { throw Exception("resize refused"); };
+    EXPECT_THROW(l->SetCaption("a longer caption"), Exception);
+    l->OnResize = nullptr;
+    ValidateRect(f->Handle(), nullptr);
+    l->Invalidate();
+    RECT r{};
+    EXPECT_TRUE(GetUpdateRect(f->Handle(), &r, FALSE)) << "the repaint was dropped";
+    f->Free();
 }
 
 TEST(Label, AutoSizeKeepsTheRightEdgeWhenRightAligned)
