@@ -19,10 +19,12 @@ struct TControlMap {
     std::mutex Lock;
     std::unordered_map<HWND, TWinControl*> Map;
 };
+// Never destroyed: windows may still go after the statics end, as those of forms that the
+// application object owns and frees in its own destructor.
 TControlMap& ControlMap()
 {
-    static TControlMap m;
-    return m;
+    static TControlMap* m = new TControlMap;
+    return *m;
 }
 void BindControl(HWND h, TWinControl* c)
 {

@@ -2,6 +2,8 @@
 // handler of exceptions that escape event handlers.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -134,6 +136,30 @@ TEST(Application, ClosingTheMainFormEndsTheLoop)
     EXPECT_TRUE(allow);
     f->SetWindowProc(old);
     Application->DestroyComponents();
+}
+
+// A form that the application object still owns at exit goes in that object's destructor, after
+// the toolkit's other statics: its window must still reach the form then.
+TEST(ApplicationDeathTest, FormStillOwnedAtExitGoesWithItsWindow)
+{
+    EXPECT_EXIT(
+        {
+            TForm* f = nullptr;
+            Application->CreateForm(f);
+            f->Show();
+            struct TWatch {
+                TWndMethod Old;
+                void Proc(TMessage& m)
+                {
+                    if (m.Msg == WM_DESTROY) fputs("the form saw its window go\n", stderr);
+                    Old(m);
+                }
+            };
+            auto* watch = new TWatch{f->WindowProc()};  // lives on past every static
+            f->SetWindowProc(WndMethod<&TWatch::Proc>(watch));
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "the form saw its window go");
 }
 
 TEST(Application, ThreadHandOversRunInTheLoop)
