@@ -4,7 +4,6 @@
 #include <cstring>
 #include <list>
 #include <mutex>
-#include <stdexcept>
 #include <unordered_map>
 
 COLORREF ColorToRGB(TColor c)
@@ -35,9 +34,20 @@ public:
             // colour), the same one for every such look; it is the system's, never counted or
             // deleted here.
             if (IsStock(h)) return h;
-            // A handle under two looks would take the counts of one for the other.
-            if (FByHandle.count(h)) throw std::logic_error("A drawing object was handed out for two looks");
-            it = FByKey.emplace(key, TEntry{h, 0, key, FIdle.end()}).first;
+            int refs = 0;
+            auto same = FByHandle.find(h);
+            if (same != FByHandle.end()) {
+                // Someone else deleted an object of the store and the system gave its handle to
+                // this one. The dead look is forgotten; its holders still let go of the handle
+                // once each, so their counts go over to the new object.
+                TEntry& dead = *same->second;
+                refs = dead.Refs;
+                if (dead.Idle != FIdle.end()) FIdle.erase(dead.Idle);
+                FByHandle.erase(same);
+                const std::string deadKey = dead.Key;
+                FByKey.erase(deadKey);
+            }
+            it = FByKey.emplace(key, TEntry{h, refs, key, FIdle.end()}).first;
             FByHandle.emplace(h, &it->second);
         }
         TEntry& e = it->second;

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include "../../testing/win/ImportPatch.h"
@@ -86,6 +88,50 @@ bool IsStockObject(HGDIOBJ h)
     return false;
 }
 
+// Enough new looks, each let go of at once, to push every idle object out of the store.
+void PushOutIdleObjects(const DeleteWatch& watch)
+{
+    for (int i = 0; i < 200; ++i) {
+        {
+            TPen p;
+            p.SetColor(RGB(3, 5, i));
+            ASSERT_NE(p.Handle(), nullptr);
+        }
+        // (A stock object deleted means the store counted it; stop before more goes wrong.)
+        if (std::any_of(watch.Deleted.begin(), watch.Deleted.end(), IsStockObject)) break;
+    }
+}
+
+// The next brush the program's own code makes gets the handle given here instead: the system
+// reusing the handle of an object that someone else deleted.
+class ReuseForNextBrush {
+public:
+    explicit ReuseForNextBrush(HBRUSH h)
+    {
+        Reused() = h;
+        Real() = tovik::testing::PatchImport("gdi32.dll", "CreateSolidBrush", reinterpret_cast<void*>(&Make));
+    }
+    ~ReuseForNextBrush() { tovik::testing::PatchImport("gdi32.dll", "CreateSolidBrush", Real()); }
+    bool Hooked() const { return Real() != nullptr; }
+
+private:
+    static HBRUSH& Reused()
+    {
+        static HBRUSH h = nullptr;
+        return h;
+    }
+    static void*& Real()
+    {
+        static void* f = nullptr;
+        return f;
+    }
+    static HBRUSH WINAPI Make(COLORREF c)
+    {
+        if (HBRUSH h = std::exchange(Reused(), nullptr)) return h;
+        return reinterpret_cast<HBRUSH(WINAPI*)(COLORREF)>(Real())(c);
+    }
+};
+
 }  // namespace
 
 // A clear pen is the system's stock null pen whatever its width and colour: two such looks get
@@ -114,18 +160,37 @@ TEST(Graphics, ClearPensOfTwoLooksShareTheStockPenAndTheStoreLeavesItAlone)
         }
     }
     // Both looks are let go of; enough new looks follow to push every idle object out of the store.
-    for (int i = 0; i < 200; ++i) {
-        {
-            TPen p;
-            p.SetColor(RGB(3, 5, i));
-            ASSERT_NE(p.Handle(), nullptr);
-        }
-        // (A stock object deleted means the store counted it; stop before more goes wrong.)
-        if (std::any_of(watch.Deleted.begin(), watch.Deleted.end(), IsStockObject)) break;
-    }
+    PushOutIdleObjects(watch);
     EXPECT_FALSE(watch.Deleted.empty()) << "the store deleted nothing: the test saw nothing";
     EXPECT_FALSE(std::any_of(watch.Deleted.begin(), watch.Deleted.end(), IsStockObject))
         << "a stock object was deleted";
+}
+
+// A handle of the store deleted by someone else and then given to a new look by the system: the
+// store takes the new object on without raising, and the holders of the dead one still count, so
+// that the object goes once, after its last holder.
+TEST(Graphics, HandleReusedAfterAnOutsideDeleteIsTakenOverAndDeletedOnce)
+{
+    DeleteWatch watch;
+    ASSERT_TRUE(watch.Hooked());
+    HBRUSH h = nullptr;
+    {
+        auto first = std::make_unique<TBrush>();
+        first->SetColor(RGB(1, 2, 3));
+        h = first->Handle();
+        TBrush second;
+        {
+            ReuseForNextBrush reuse(h);
+            ASSERT_TRUE(reuse.Hooked());
+            second.SetColor(RGB(4, 5, 6));
+            EXPECT_EQ(second.Handle(), h);
+        }
+        first.reset();
+        PushOutIdleObjects(watch);
+        EXPECT_EQ(std::count(watch.Deleted.begin(), watch.Deleted.end(), h), 0) << "deleted while still held";
+    }
+    PushOutIdleObjects(watch);
+    EXPECT_EQ(std::count(watch.Deleted.begin(), watch.Deleted.end(), h), 1);
 }
 
 TEST(Strings, ChangesReachTheControlOnce)
