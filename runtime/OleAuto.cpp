@@ -283,6 +283,10 @@ bool ElementsFit(SAFEARRAY* sa, VARTYPE et)
     const UINT size = SafeArrayGetElemsize(sa);
     if (et == VT_VARIANT) return size == sizeof(VARIANT);
     if (et == VT_DECIMAL) return size == sizeof(DECIMAL);
+    // A scalar array of another type (bytes under a claim of longs) would be read in part or as
+    // the wrong kind of value.
+    VARTYPE own = VT_EMPTY;
+    if (!kind && SUCCEEDED(SafeArrayGetVartype(sa, &own)) && own != et) return false;
     return size <= sizeof(VARIANT) - offsetof(VARIANT, lVal);
 }
 

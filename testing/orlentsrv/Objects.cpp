@@ -47,6 +47,8 @@ bool ElementsFit(SAFEARRAY* sa, VARTYPE et)
     const UINT size = SafeArrayGetElemsize(sa);
     if (et == VT_VARIANT) return size == sizeof(VARIANT);
     if (et == VT_DECIMAL) return size == sizeof(DECIMAL);
+    VARTYPE own = VT_EMPTY;  // a scalar array of another type would be read in part or wrongly
+    if (!kind && SUCCEEDED(SafeArrayGetVartype(sa, &own)) && own != et) return false;
     return size <= sizeof(VARIANT) - offsetof(VARIANT, lVal);
 }
 

@@ -289,7 +289,16 @@ TEST(OleAuto, TypedArraysGiveWholeElementsAndRefuseRecords)
     VariantInit(&rec.Raw());
     pair->Release();
     EXPECT_EQ(ElementsFailure(records), DISP_E_TYPEMISMATCH);
-    OleVariant mislabelled = TypedArray(VT_BSTR, {OleVariant("x")});
-    mislabelled.Raw().vt = VT_ARRAY | VT_I4;
-    EXPECT_EQ(ElementsFailure(mislabelled), DISP_E_TYPEMISMATCH);
+    const struct {
+        VARTYPE own;
+        OleVariant item;
+    } mislabelled[] = {{VT_BSTR, OleVariant("x")},
+                       {VT_UI1, Typed(VT_UI1, uint8_t{7})},
+                       {VT_I2, Typed(VT_I2, int16_t{7})},
+                       {VT_R4, Typed(VT_R4, 7.0f)}};
+    for (const auto& m : mislabelled) {
+        OleVariant a = TypedArray(m.own, {m.item});
+        a.Raw().vt = VT_ARRAY | VT_I4;
+        EXPECT_EQ(ElementsFailure(a), DISP_E_TYPEMISMATCH) << m.own;
+    }
 }
