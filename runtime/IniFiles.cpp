@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <unordered_map>
 #include <vector>
@@ -39,6 +40,7 @@ struct TIniFile::TContents {
     ULONGLONG size = 0;
     Encoding encoding = Cp1251;
     std::string mark;                // the byte-order mark, written back as it was
+    std::string odd;                 // a UTF-16 file's odd last byte, kept last
     std::string bytes;               // the text in cp1251
     std::vector<std::wstring> text;  // a Unicode file's lines as it has them, with their endings
     std::vector<Line> lines;
@@ -48,6 +50,7 @@ struct TIniFile::TContents {
     void Load(const std::string& file);
     void SetText(const std::wstring& w);
     std::string Saved(const std::wstring& w) const;
+    std::wstring KeyName(size_t line) const;
     void Parse();
     const Line* Find(const std::string& section, const std::string& ident) const;
     const Section* FindSection(const std::string& section) const;
@@ -138,6 +141,7 @@ void TIniFile::TContents::Load(const std::string& file)
     static const Mark marks[] = {{"\xFF\xFE", Utf16LE}, {"\xFE\xFF", Utf16BE}, {"\xEF\xBB\xBF", Utf8}};
     encoding = Cp1251;
     mark.clear();
+    odd.clear();
     text.clear();
     for (const Mark& m : marks)
         if (file.compare(0, strlen(m.bytes), m.bytes) == 0) {
@@ -151,6 +155,7 @@ void TIniFile::TContents::Load(const std::string& file)
         for (size_t i = mark.size(); i + 1 < file.size(); i += 2)
             w.push_back(static_cast<wchar_t>(static_cast<unsigned char>(file[i + hi]) << 8 |
                                              static_cast<unsigned char>(file[i + 1 - hi])));
+        if ((file.size() - mark.size()) % 2) odd = file.substr(file.size() - 1);
     } else if (encoding == Utf8 && file.size() > mark.size()) {
         const char* p = file.data() + mark.size();
         const int len = static_cast<int>(file.size() - mark.size());
@@ -198,7 +203,19 @@ std::string TIniFile::TContents::Saved(const std::wstring& w) const
         pair[1 - hi] = static_cast<char>(c & 0xFF);
         out.append(pair, 2);
     }
-    return out;
+    return out + odd;
+}
+
+// A Unicode file's key name on a line as the file has it: the cp1251 one has "?" for letters
+// that cp1251 lacks.
+std::wstring TIniFile::TContents::KeyName(size_t line) const
+{
+    const std::wstring& t = text[line];
+    auto blank = [](wchar_t c) { return c < 0x80 && IsBlank(static_cast<char>(c)); };
+    size_t b = 0, e = std::min(t.find(L'='), t.size());
+    while (b < e && blank(t[b])) ++b;
+    while (e > b && blank(t[e - 1])) --e;
+    return t.substr(b, e - b);
 }
 
 void TIniFile::TContents::Parse()
@@ -299,7 +316,7 @@ bool TIniFile::Store(const std::vector<TEdit>& edits)
     };
     for (const TEdit& e : edits) {
         keep(e.From);
-        if (unicode) text += ToWide(e.Text);
+        if (unicode) text += e.Wide.empty() ? ToWide(e.Text) : e.Wide;
         else bytes += e.Text;
         line = e.To;
     }
@@ -354,6 +371,8 @@ void TIniFile::WriteString(const std::string& section, const std::string& ident,
             edit.From = static_cast<size_t>(l - c.lines.data());
             edit.To = edit.From + 1;
             edit.Text = l->name + "=" + value + c.bytes.substr(l->end, l->next - l->end);
+            if (c.encoding != TContents::Cp1251)
+                edit.Wide = c.KeyName(edit.From) + ToWide(edit.Text.substr(l->name.size()));
         } else {
             // After the section's last line that is not blank or a comment.
             size_t last = s->header;
@@ -430,7 +449,7 @@ void TIniFile::EraseSection(const std::string& section)
     const std::string want = Upper(Trimmed(section, 0, section.size()));
     std::vector<TEdit> edits;
     for (const TContents::Section& s : c.sections)
-        if (Upper(c.lines[s.header].name) == want) edits.push_back(TEdit{s.header, s.end, {}});
+        if (Upper(c.lines[s.header].name) == want) edits.push_back(TEdit{s.header, s.end, {}, {}});
     if (!edits.empty() && !Store(edits)) throw EIniFileException("Unable to write to " + FFileName);
 }
 
@@ -439,6 +458,6 @@ void TIniFile::DeleteKey(const std::string& section, const std::string& ident)
     const TContents& c = Contents();
     if (const TContents::Line* l = c.Find(section, ident)) {
         const size_t i = static_cast<size_t>(l - c.lines.data());
-        Store({TEdit{i, i + 1, {}}});
+        Store({TEdit{i, i + 1, {}, {}}});
     }
 }

@@ -54,6 +54,7 @@ private:
     struct TEdit {
         size_t From, To;
         std::string Text;
+        std::wstring Wide;  // for a Unicode file, Text as the file has it, where the two differ
     };
     const TContents& Contents() const;
     bool Store(const std::vector<TEdit>& edits);

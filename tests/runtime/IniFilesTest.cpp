@@ -70,6 +70,14 @@ std::string Bytes(const std::string& path)
     CloseHandle(h);
     return std::string(buf, n);
 }
+void Put(const std::string& path, const std::string& bytes)
+{
+    HANDLE h = CreateFileW(ToWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD n = 0;
+    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
+    CloseHandle(h);
+}
 }  // namespace
 
 // The tests run with a system code page other than 1251: names and contents must not pass
@@ -113,4 +121,51 @@ TEST(IniFile, CyrillicNamesAndContentsStayCp1251AndWritesKeepTheRestOfTheFile)
     EXPECT_EQ(sections.Count(), 3);
     DeleteFileW(ToWide(path).c_str());
     RemoveDirectoryW(ToWide(dir).c_str());
+}
+
+// A Unicode file rewritten for changed values keeps a key name's letters that cp1251 lacks (the
+// program knows the name only with "?" for them), and a UTF-16 file keeps its odd last byte.
+TEST(IniFile, UnicodeFileKeepsKeyNamesCp1251LacksAndAnOddLastByte)
+{
+    struct Encoding {
+        const char* name;
+        std::string (*bytes)(const std::wstring&);
+        std::string odd;
+    };
+    const Encoding encodings[] = {
+        {"UTF-16 LE",
+         [](const std::wstring& w) {
+             std::string b = "\xFF\xFE";
+             for (wchar_t c : w) b += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+             return b;
+         },
+         "\x7F"},
+        {"UTF-16 BE",
+         [](const std::wstring& w) {
+             std::string b = "\xFE\xFF";
+             for (wchar_t c : w) b += {static_cast<char>(c >> 8), static_cast<char>(c & 0xFF)};
+             return b;
+         },
+         "\x7F"},
+        {"UTF-8",
+         [](const std::wstring& w) {
+             std::string b(w.size() * 3, '\0');
+             b.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()),
+                                                              b.data(), static_cast<int>(b.size()), nullptr, nullptr)));
+             return "\xEF\xBB\xBF" + b;
+         },
+         ""},
+    };
+    const std::string path = TempIni("tovik_ini_unicode.ini");
+    for (const Encoding& e : encodings) {
+        SCOPED_TRACE(e.name);
+        Put(path, e.bytes(L"[s]\r\n  caf\u00e9 = 1\r\n\u03c0=2\r\n") + e.odd);
+        TIniFile ini(path);
+        TStringList keys;
+        ini.ReadSection("s", keys);
+        ASSERT_EQ(keys.Count(), 2);
+        for (const std::string& k : keys) ini.WriteString("s", k, "9");
+        EXPECT_EQ(Bytes(path), e.bytes(L"[s]\r\ncaf\u00e9=9\r\n\u03c0=9\r\n") + e.odd);
+    }
+    DeleteFileA(path.c_str());
 }
