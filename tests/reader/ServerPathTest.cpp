@@ -272,7 +272,9 @@ TEST_F(ServerPathTest, EveryConnectThatLeavesTheChannelClosedLeavesConnectUsable
         }
     }
     ASSERT_EQ(srvtest::Srv("reset <pid>"), "OK");
+    Escaped.clear();
     Connect();
+    EXPECT_TRUE(Escaped.empty());
 }
 
 // The label shows the server's count; the record ids stay below the count request's 1000.
