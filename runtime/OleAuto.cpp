@@ -261,13 +261,7 @@ bool OleVariant::AsBool() const
     return t.boolVal != VARIANT_FALSE;
 }
 
-namespace {
-
-// Whether the elements of sa can be read into variants of type et: the array's own kind of
-// element must be et, since SafeArrayGetElement copies strings, objects and variants by the
-// array's kind, and the element must fit where the variant keeps it. A record element is its
-// data, which a variant can only point at.
-bool ElementsFit(SAFEARRAY* sa, VARTYPE et)
+bool SafeArrayElementsFit(SAFEARRAY* sa, VARTYPE et)
 {
     const USHORT kinds = FADF_BSTR | FADF_UNKNOWN | FADF_DISPATCH | FADF_VARIANT | FADF_RECORD;
     USHORT kind = 0;
@@ -290,8 +284,6 @@ bool ElementsFit(SAFEARRAY* sa, VARTYPE et)
     return size <= sizeof(VARIANT) - offsetof(VARIANT, lVal);
 }
 
-}  // namespace
-
 std::vector<OleVariant> OleVariant::Elements() const
 {
     if (!(FV.vt & VT_ARRAY)) OleCheck(DISP_E_TYPEMISMATCH);
@@ -299,7 +291,7 @@ std::vector<OleVariant> OleVariant::Elements() const
     if (!sa || SafeArrayGetDim(sa) != 1) OleCheck(DISP_E_TYPEMISMATCH);
     VARTYPE et = static_cast<VARTYPE>(FV.vt & VT_TYPEMASK);
     // The array comes from outside the process: refuse it whole before anything is read.
-    if (!ElementsFit(sa, et)) OleCheck(DISP_E_TYPEMISMATCH);
+    if (!SafeArrayElementsFit(sa, et)) OleCheck(DISP_E_TYPEMISMATCH);
     LONG lo = 0, hi = -1;
     OleCheck(SafeArrayGetLBound(sa, 1, &lo));
     OleCheck(SafeArrayGetUBound(sa, 1, &hi));

@@ -35,6 +35,13 @@ public:
 // Raises EOleSysError for a failed HRESULT, with the system's text for it.
 void OleCheck(HRESULT hr);
 
+// Whether the elements of sa can be read into variants of type et: the array's own kind of
+// element (and a scalar array's own type) must be et, since SafeArrayGetElement copies strings,
+// objects and variants by the array's kind, and the element must fit where the variant keeps it.
+// A record element is its data, which a variant can only point at. Arrays from outside the
+// process are checked so before anything is read.
+bool SafeArrayElementsFit(SAFEARRAY* sa, VARTYPE et);
+
 class OleVariant {
 public:
     OleVariant() { VariantInit(&FV); }

@@ -1,7 +1,6 @@
 // The server's objects: AnyTransport (a serial channel), AnyMaster (Modbus requests on a
 // channel), their connection points and client registry, and the control object of tests.
 #include <algorithm>
-#include <cstddef>
 #include <cstring>
 #include <set>
 #include <sstream>
@@ -9,6 +8,7 @@
 #include <olectl.h>
 
 #include "Channel.h"
+#include "OleAuto.h"
 #include "Server.h"
 
 namespace orlent {
@@ -32,27 +32,8 @@ std::string Narrow(const wchar_t* w, int n = -1)
     return s;
 }
 
-// Whether the elements of sa can be read into variants of type et (the client's rule): the
-// array's kind of element is et, since strings, objects and variants are copied by that kind,
-// and the element fits where the variant keeps it; never a record, whose element is its data.
-bool ElementsFit(SAFEARRAY* sa, VARTYPE et)
-{
-    const USHORT kinds = FADF_BSTR | FADF_UNKNOWN | FADF_DISPATCH | FADF_VARIANT | FADF_RECORD;
-    const USHORT kind = et == VT_BSTR       ? FADF_BSTR
-                        : et == VT_UNKNOWN  ? FADF_UNKNOWN
-                        : et == VT_DISPATCH ? FADF_DISPATCH
-                        : et == VT_VARIANT  ? FADF_VARIANT
-                                            : 0;
-    if (et == VT_RECORD || (sa->fFeatures & kinds) != kind) return false;
-    const UINT size = SafeArrayGetElemsize(sa);
-    if (et == VT_VARIANT) return size == sizeof(VARIANT);
-    if (et == VT_DECIMAL) return size == sizeof(DECIMAL);
-    VARTYPE own = VT_EMPTY;  // a scalar array of another type would be read in part or wrongly
-    if (!kind && SUCCEEDED(SafeArrayGetVartype(sa, &own)) && own != et) return false;
-    return size <= sizeof(VARIANT) - offsetof(VARIANT, lVal);
-}
-
-// The elements of a one-dimensional array; none when it is no such array or is refused above.
+// The elements of a one-dimensional array; none when it is no such array or the client's rule
+// refuses it.
 std::vector<VARIANT> Elements(const VARIANT& v)
 {
     const VARIANT* p = &v;
@@ -61,7 +42,7 @@ std::vector<VARIANT> Elements(const VARIANT& v)
     if (!(p->vt & VT_ARRAY)) return out;
     SAFEARRAY* sa = (p->vt & VT_BYREF) ? *p->pparray : p->parray;
     VARTYPE et = VARTYPE(p->vt & VT_TYPEMASK);
-    if (!sa || SafeArrayGetDim(sa) != 1 || !ElementsFit(sa, et)) return out;
+    if (!sa || SafeArrayGetDim(sa) != 1 || !SafeArrayElementsFit(sa, et)) return out;
     LONG lo = 0, hi = -1;
     SafeArrayGetLBound(sa, 1, &lo);
     SafeArrayGetUBound(sa, 1, &hi);
