@@ -53,4 +53,32 @@ inline bool StartNative(std::string cmd, STARTUPINFOA& si, BOOL inheritHandles, 
     return true;
 }
 
+// The Unicode encodings a text file may be saved in (Notepad's "Unicode", "Unicode big endian" and
+// "UTF-8"): the file's bytes for a text, byte-order mark first.
+struct TUnicodeEncoding {
+    const char* name;
+    std::string (*bytes)(const std::wstring& text);
+};
+inline const TUnicodeEncoding kUnicodeEncodings[] = {
+    {"UTF-16 LE",
+     [](const std::wstring& w) {
+         std::string b = "\xFF\xFE";
+         for (wchar_t c : w) b += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+         return b;
+     }},
+    {"UTF-16 BE",
+     [](const std::wstring& w) {
+         std::string b = "\xFE\xFF";
+         for (wchar_t c : w) b += {static_cast<char>(c >> 8), static_cast<char>(c & 0xFF)};
+         return b;
+     }},
+    {"UTF-8",
+     [](const std::wstring& w) {
+         std::string b(w.size() * 3, '\0');
+         b.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), b.data(),
+                                                          static_cast<int>(b.size()), nullptr, nullptr)));
+         return "\xEF\xBB\xBF" + b;
+     }},
+};
+
 }  // namespace tovik::testing

@@ -231,28 +231,6 @@ TEST_F(SettingsTest, UnicodeFilesAreReadAndWrittenBackInTheirEncoding)
 {
     tt::PortRegistry ports({"COM3"});
     ASSERT_TRUE(ports.Works);
-    struct Encoding {
-        const char* name;
-        std::string (*bytes)(const std::wstring&);
-    };
-    const Encoding encodings[] = {
-        {"UTF-16 LE", [](const std::wstring& w) {
-             std::string b = "\xFF\xFE";
-             for (wchar_t c : w) b += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
-             return b;
-         }},
-        {"UTF-16 BE", [](const std::wstring& w) {
-             std::string b = "\xFE\xFF";
-             for (wchar_t c : w) b += {static_cast<char>(c >> 8), static_cast<char>(c & 0xFF)};
-             return b;
-         }},
-        {"UTF-8", [](const std::wstring& w) {
-             std::string b(w.size() * 3, '\0');
-             b.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()),
-                                                              b.data(), static_cast<int>(b.size()), nullptr, nullptr)));
-             return "\xEF\xBB\xBF" + b;
-         }},
-    };
     // Written back: lastaddr changed, LastDev added after the section's last key.
     auto ini = [](const wchar_t* addr, const wchar_t* added) {
         return L"[Settings]\r\nlastcomport=COM3\r\nlastcomspeed=2\r\nlastaddr=" + std::wstring(addr) +
@@ -260,7 +238,7 @@ TEST_F(SettingsTest, UnicodeFilesAreReadAndWrittenBackInTheirEncoding)
                L"[Приборы]\r\nОбщий=да\r\n"
                L"[Main]\r\nCountDev=1\r\nDev1=dev.ini";
     };
-    for (const Encoding& e : encodings) {
+    for (const auto& e : tovik::testing::kUnicodeEncodings) {
         SCOPED_TRACE(e.name);
         Dir.Write("dev.ini", e.bytes(L"[settings]\r\nname=Регистратор\r\n"));
         Dir.Write("main.ini", e.bytes(ini(L"17", L"")));

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "../../testing/win/TestFiles.h"
 #include "Cp1251.h"
 #include "IniFiles.h"
 
@@ -127,45 +128,17 @@ TEST(IniFile, CyrillicNamesAndContentsStayCp1251AndWritesKeepTheRestOfTheFile)
 // program knows the name only with "?" for them), and a UTF-16 file keeps its odd last byte.
 TEST(IniFile, UnicodeFileKeepsKeyNamesCp1251LacksAndAnOddLastByte)
 {
-    struct Encoding {
-        const char* name;
-        std::string (*bytes)(const std::wstring&);
-        std::string odd;
-    };
-    const Encoding encodings[] = {
-        {"UTF-16 LE",
-         [](const std::wstring& w) {
-             std::string b = "\xFF\xFE";
-             for (wchar_t c : w) b += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
-             return b;
-         },
-         "\x7F"},
-        {"UTF-16 BE",
-         [](const std::wstring& w) {
-             std::string b = "\xFE\xFF";
-             for (wchar_t c : w) b += {static_cast<char>(c >> 8), static_cast<char>(c & 0xFF)};
-             return b;
-         },
-         "\x7F"},
-        {"UTF-8",
-         [](const std::wstring& w) {
-             std::string b(w.size() * 3, '\0');
-             b.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()),
-                                                              b.data(), static_cast<int>(b.size()), nullptr, nullptr)));
-             return "\xEF\xBB\xBF" + b;
-         },
-         ""},
-    };
     const std::string path = TempIni("tovik_ini_unicode.ini");
-    for (const Encoding& e : encodings) {
+    for (const auto& e : tovik::testing::kUnicodeEncodings) {
         SCOPED_TRACE(e.name);
-        Put(path, e.bytes(L"[s]\r\n  caf\u00e9 = 1\r\n\u03c0=2\r\n") + e.odd);
+        const std::string odd = std::string(e.name).rfind("UTF-16", 0) == 0 ? "\x7F" : "";
+        Put(path, e.bytes(L"[s]\r\n  caf\u00e9 = 1\r\n\u03c0=2\r\n") + odd);
         TIniFile ini(path);
         TStringList keys;
         ini.ReadSection("s", keys);
         ASSERT_EQ(keys.Count(), 2);
         for (const std::string& k : keys) ini.WriteString("s", k, "9");
-        EXPECT_EQ(Bytes(path), e.bytes(L"[s]\r\ncaf\u00e9=9\r\n\u03c0=9\r\n") + e.odd);
+        EXPECT_EQ(Bytes(path), e.bytes(L"[s]\r\ncaf\u00e9=9\r\n\u03c0=9\r\n") + odd);
     }
     DeleteFileA(path.c_str());
 }
