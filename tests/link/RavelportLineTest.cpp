@@ -2,98 +2,27 @@
 // frames, in the one order the writer made them; and the thread's priority while RTS is held.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <vector>
 
 #include "ComPortObjectU.h"
 #include "RavelportTest.h"
 #include "SerialPort.h"
 #include "TestInstrument.h"
+// (after the headers that want winsock2.h before windows.h)
+#include "ModemLineLog.h"
 
 using ravelport_test::Ravelport;
-using ravelport_test::WinPath;
+using tovik::testing::EventsSince;
+using tovik::testing::LineEvent;
+using tovik::testing::RtsAfter;
+using tovik::testing::RtsBefore;
+using tovik::testing::ShimLogLines;
+using tovik::testing::ShimLogOf;
 using tovik::testing::TestInstrument;
+using tovik::testing::Writes;
 
 namespace {
-
-// A line of the shim's log: an RTS change (on 0 or 1) or a write (tx bytes).
-struct LineEvent {
-    double t;
-    bool tx;
-    int on;
-};
-
-std::string ShimLogOf(const TestInstrument& inst)
-{
-    std::ifstream ready(WinPath(inst.WorkDirUnix() + "/ready"));
-    std::string tag, port, pty;
-    ready >> tag >> port >> pty;  // READY <control port> /dev/pts/N <com>
-    std::string pts = "pts" + pty.substr(pty.rfind('/') + 1) + ".log";
-    char dir[1024] = {};
-    if (GetEnvironmentVariableA("TOVIK_SHIM_DIR", dir, sizeof dir) && dir[0])
-        return std::string(dir) + "/" + pts;
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA("Z:\\tmp\\tovik-modemshim-*", &fd);
-    if (h == INVALID_HANDLE_VALUE) return "";
-    std::string found;
-    do {
-        std::string candidate = std::string("/tmp/") + fd.cFileName + "/" + pts;
-        if (GetFileAttributesA(WinPath(candidate).c_str()) != INVALID_FILE_ATTRIBUTES)
-            found = candidate;
-    } while (found.empty() && FindNextFileA(h, &fd));
-    FindClose(h);
-    return found;
-}
-
-std::vector<std::string> Lines(const std::string& unixPath)
-{
-    std::vector<std::string> out;
-    std::ifstream in(WinPath(unixPath));
-    for (std::string l; std::getline(in, l);)
-        out.push_back(l);
-    return out;
-}
-
-// RTS changes and writes logged after line `from`.
-std::vector<LineEvent> EventsSince(const std::string& log, size_t from)
-{
-    std::vector<LineEvent> out;
-    std::vector<std::string> lines = Lines(log);
-    for (size_t i = from; i < lines.size(); ++i) {
-        std::istringstream w(lines[i]);
-        LineEvent e{};
-        std::string pts, what;
-        long value = 0;
-        if (!(w >> e.t >> pts >> what >> value)) continue;
-        e.tx = what == "TX";
-        e.on = int(value);
-        if (e.tx || what == "RTS") out.push_back(e);
-    }
-    return out;
-}
-
-// Where the writes are, and the last RTS change before index i (-1: none).
-std::vector<size_t> Writes(const std::vector<LineEvent>& ev)
-{
-    std::vector<size_t> at;
-    for (size_t i = 0; i < ev.size(); ++i)
-        if (ev[i].tx) at.push_back(i);
-    return at;
-}
-int RtsBefore(const std::vector<LineEvent>& ev, size_t i)
-{
-    while (i-- > 0)
-        if (!ev[i].tx) return int(i);
-    return -1;
-}
-int RtsAfter(const std::vector<LineEvent>& ev, size_t i)
-{
-    while (++i < ev.size())
-        if (!ev[i].tx) return int(i);
-    return -1;
-}
 
 class RavelportRs485 : public ::testing::Test {
 protected:
@@ -106,7 +35,7 @@ protected:
         ASSERT_TRUE(inst->Ok()) << inst->Error();
         // A pty number seen for the first time has no log yet: then every line is new.
         std::string before = ShimLogOf(*inst);
-        size_t mark = before.empty() ? 0 : Lines(before).size();
+        size_t mark = before.empty() ? 0 : ShimLogLines(before).size();
         ASSERT_TRUE(rp.ConnectOk(inst->Com(), baud, flow));
         log = ShimLogOf(*inst);
         ASSERT_FALSE(log.empty()) << "no modem-line shim log for the instrument's pty";

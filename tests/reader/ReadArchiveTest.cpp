@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "../../testing/win/ImportPatch.h"
+#include "../../testing/win/ModemLineLog.h"
 #include "../../testing/win/TestInstrument.h"
 #include "DateTexts.h"
 #include "FormatSettingsSupport.h"
@@ -21,8 +22,15 @@
 #include "RecordDecode.h"
 #include "SysUtils.h"
 
+using tovik::testing::EventsSince;
+using tovik::testing::LineEvent;
 using tovik::testing::LogLine;
+using tovik::testing::RtsAfter;
+using tovik::testing::RtsBefore;
+using tovik::testing::ShimLogLines;
+using tovik::testing::ShimLogOf;
 using tovik::testing::TestInstrument;
+using tovik::testing::Writes;
 
 namespace {
 
@@ -88,6 +96,10 @@ protected:
     // The window on a main.ini that selects the instrument's port (or port), 19200 and dev.ini.
     void StartForm(int retries = 1, int archive = 0, std::string port = "")
     {
+        // A test may start the window anew on other settings: the earlier one goes first.
+        if (Form) Form->Free();
+        Form = nullptr;
+        Ports.reset();
         if (port.empty()) port = Inst->PortName();
         Write("main.ini", "[Settings]\r\nlastcomport=" + port + "\r\nlastcomspeed=4\r\nlastaddr=1\r\nRetries=" +
                               std::to_string(retries) +
@@ -126,10 +138,11 @@ protected:
         }
     }
 
-    std::vector<ArchReq> ArchiveRequests()
+    // The archive requests the instrument received after its log's line `from`.
+    std::vector<ArchReq> ArchiveRequests(size_t from = 0)
     {
         std::vector<ArchReq> out;
-        for (const LogLine& l : Inst->Requests())
+        for (const LogLine& l : Inst->Requests(from))
             if (l.bytes.size() == 11 && l.bytes[1] == 0x41)
                 out.push_back({l.bytes[0], l.bytes[3], l.bytes[7] << 8 | l.bytes[8]});
         return out;
@@ -521,6 +534,75 @@ TEST_F(ReadTest, ANewAddressAppliesToTheRecordsStillToCome)
     ASSERT_EQ(reqs.size(), 10u);
     for (int i = 0; i < 10; ++i) EXPECT_EQ(reqs[i].addr, i < changedAt ? 1 : 2) << i;
     for (int r = 1; r <= 10; ++r) EXPECT_NE(Cell(1, r), "Ошибка");
+}
+
+TEST_F(ReadTest, TheRetriesOfMainIniAreTheAttemptsAtEachRecord)
+{
+    // The instrument leaves the first two requests of the record unanswered.
+    const struct {
+        int retries;
+        size_t requests;
+        bool error;
+    } cases[] = {{1, 1, true}, {3, 3, false}};
+    StartInstrument(Device(Plain, 1, Params), "archive 1\nrec 1000000000 2 5\n");
+    for (const auto& c : cases) {
+        SCOPED_TRACE("Retries=" + std::to_string(c.retries));
+        ASSERT_TRUE(Inst->Fault("silent func=0x41 times=2"));
+        size_t mark = Inst->Mark();
+        StartForm(c.retries);
+        Read();
+        EXPECT_TRUE(Dialogs.Texts().empty()) << Dialogs.Texts().front();
+        EXPECT_EQ(ArchiveRequests(mark).size(), c.requests) << "attempts at the record";
+        ASSERT_EQ(Form->sg->RowCount(), 2);
+        EXPECT_EQ(Cell(1, 1) == "Ошибка", c.error) << Cell(1, 1);
+        EXPECT_EQ(Cell(2, 1), c.error ? "" : "Температура");
+        EXPECT_EQ(Cell(4, 1), c.error ? "" : "5");
+        ASSERT_TRUE(Inst->ClearFaults());
+    }
+}
+
+TEST_F(ReadTest, On485RtsTurnsTheLineAroundEachRequestAndOn232StaysUp)
+{
+    const struct {
+        int item;
+        const char* name;
+        bool turns;
+    } cases[] = {{1, "485", true}, {0, "232", false}};
+    StartInstrument(Device(Plain, 1, Params), "archive 1\ngen 2\n");
+    StartForm();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Form->rgrRsType->SetItemIndex(c.item);
+        ASSERT_EQ(Form->rgrRsType->Items().Strings(c.item), c.name);
+        // The log of a pty appears with its first line change or write.
+        std::string log = ShimLogOf(*Inst);
+        const size_t from = log.empty() ? 0 : ShimLogLines(log).size();
+        Read();
+        EXPECT_TRUE(Dialogs.Texts().empty()) << Dialogs.Texts().front();
+        log = ShimLogOf(*Inst);
+        ASSERT_FALSE(log.empty()) << "no modem-line shim log for the instrument's pty";
+        std::vector<LineEvent> ev = EventsSince(log, from);
+        std::vector<size_t> tx = Writes(ev);
+        ASSERT_EQ(tx.size(), 3u) << "one write for the count register and one for each record";
+        // RTS is up as the first frame goes out (a pty keeps the state it had, so the raise may
+        // be no change at all) ...
+        int first = RtsBefore(ev, tx[0]);
+        EXPECT_TRUE(first < 0 || ev[first].on == 1) << "RTS down at the first request";
+        if (!c.turns) {
+            EXPECT_EQ(RtsAfter(ev, tx[0]), -1) << "RTS changed during the read";
+            continue;
+        }
+        // ... dropped after each frame and raised again before the next.
+        for (size_t i = 0; i < tx.size(); ++i) {
+            int drop = RtsAfter(ev, tx[i]);
+            ASSERT_GE(drop, 0) << "RTS not dropped after request " << i;
+            EXPECT_EQ(ev[drop].on, 0) << "RTS after request " << i;
+            if (i + 1 == tx.size()) break;
+            int raise = RtsBefore(ev, tx[i + 1]);
+            EXPECT_GT(raise, drop) << "RTS not raised again before request " << i + 1;
+            EXPECT_EQ(ev[raise].on, 1) << "RTS before request " << i + 1;
+        }
+    }
 }
 
 TEST_F(ReadTest, UnansweredCountRegisterEndsTheRead)
