@@ -3,10 +3,16 @@
 # One GoogleTest program run under Wine; each case becomes a ctest test. LOCK: a shared thing
 # (such as the mouse pointer) that no two tests of the lock use at once.
 include(GoogleTest)
+
+# Every test program links this: the main thread's GoogleTest watcher thread is running before the
+# first case (see the source).
+add_library(tovik_watcher_start OBJECT ${CMAKE_SOURCE_DIR}/testing/win/WatcherStart.cpp)
+target_link_libraries(tovik_watcher_start PRIVATE gtest)
+
 function(tovik_add_gtest target)
   cmake_parse_arguments(T "OWN_MAIN" "LOCK" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
   add_executable(${target} ${T_SOURCES})
-  target_link_libraries(${target} PRIVATE ${T_LIBS} gtest gmock)
+  target_link_libraries(${target} PRIVATE ${T_LIBS} gtest gmock tovik_watcher_start)
   target_compile_definitions(${target} PRIVATE
     TOVIK_SOURCE_DIR="${TOVIK_SOURCE_DIR}"
     TOVIK_BINARY_DIR="${CMAKE_BINARY_DIR}"

@@ -2,7 +2,7 @@
 if(TARGET readercore AND TARGET orlentsrv)
   add_executable(reader_server_tests
     ${CMAKE_CURRENT_SOURCE_DIR}/ServerPathTest.cpp ${TOVIK_SOURCE_DIR}/tests/srvlink/main.cpp)
-  target_link_libraries(reader_server_tests PRIVATE readercore ws2_32 gtest gmock)
+  target_link_libraries(reader_server_tests PRIVATE readercore ws2_32 gtest gmock tovik_watcher_start)
   target_compile_definitions(reader_server_tests PRIVATE
     TOVIK_SOURCE_DIR="${TOVIK_SOURCE_DIR}" TOVIK_BINARY_DIR="${CMAKE_BINARY_DIR}" TOVIK_NATIVE_DIR="${TOVIK_NATIVE_DIR}")
   gtest_discover_tests(reader_server_tests TEST_FILTER "-ServerPathAloneTest.*"
