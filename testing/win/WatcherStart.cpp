@@ -64,13 +64,19 @@ public:
         std::vector<DWORD> begun;
         for (DWORD id : OwnThreads())
             if (std::find(before.begin(), before.end(), id) == before.end()) begun.push_back(id);
+        bool started = true;
         for (;;) {
             begun.erase(std::remove_if(begun.begin(), begun.end(), Attached), begun.end());
             if (begun.empty()) break;
-            WaitForSingleObject(event, INFINITE);
+            // A thread that never reaches the callback must not hold the program forever.
+            if (WaitForSingleObject(event, 10000) == WAIT_TIMEOUT) {
+                started = false;
+                break;
+            }
         }
         gAttachEvent = nullptr;
         CloseHandle(event);
+        ASSERT_TRUE(started) << begun.size() << " thread(s) begun for the watcher did not start within 10 s";
     }
 };
 
