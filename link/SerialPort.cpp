@@ -1,6 +1,7 @@
 // The serial port component: open and close, applying the settings, block transfers, lines.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "Cp1251.h"
@@ -302,12 +303,50 @@ TSerialErrors TCustomSerialPort::TakeLineErrors()
     return result;
 }
 
+// When a transfer of Count bytes must have ended by the time-outs, with room for a busy machine;
+// INFINITE where they set no end (a read without a total time-out waits for its bytes).
+uint32_t TCustomSerialPort::TransferLimit(bool Write, uint32_t Count) const
+{
+    const uint64_t slack = 5000;
+    auto total = [&](DWORD multiplier, DWORD constant) -> uint64_t {
+        return static_cast<uint64_t>(multiplier) * Count + constant + slack;
+    };
+    uint64_t limit = INFINITE;
+    if (Write) {
+        const auto mult = static_cast<DWORD>(FTimeouts->WriteTotalMultiplier());
+        const auto constant = static_cast<DWORD>(FTimeouts->WriteTotalConstant());
+        if (mult || constant) limit = total(mult, constant);
+    } else {
+        const auto interval = static_cast<DWORD>(FTimeouts->ReadInterval());
+        const auto mult = static_cast<DWORD>(FTimeouts->ReadTotalMultiplier());
+        const auto constant = static_cast<DWORD>(FTimeouts->ReadTotalConstant());
+        if (interval == MAXDWORD && mult == 0 && constant == 0)
+            limit = slack;  // at once with what is queued
+        else if (interval == MAXDWORD && mult == MAXDWORD && constant != 0 && constant != MAXDWORD)
+            limit = constant + slack;  // at once with what is queued, else at the first byte or the constant
+        else if (mult || constant)
+            limit = total(mult, constant);
+    }
+    return static_cast<uint32_t>(std::min<uint64_t>(limit, INFINITE));
+}
+
 // Waits for a started transfer and takes its count; failures raise ErrorCode.
-void TCustomSerialPort::WaitTransfer(TPendingTransfer& Transfer, int ErrorCode, uint32_t& Done)
+void TCustomSerialPort::WaitTransfer(TPendingTransfer& Transfer, uint32_t Count, int ErrorCode, uint32_t& Done)
 {
     DWORD n = 0;
-    if (WaitForSingleObject(Transfer.Overlapped.hEvent, INFINITE) == WAIT_FAILED ||
-        !GetOverlappedResult(FHandle, &Transfer.Overlapped, &n, FALSE))
+    DWORD waited = WaitForSingleObject(Transfer.Overlapped.hEvent, TransferLimit(Transfer.IsWrite, Count));
+    if (waited == WAIT_TIMEOUT) {
+        // Past the end its time-outs set, and the platform still holds it (Wine leaves a read that
+        // is to come back at once pending for as long as nothing arrives): it ends here with what
+        // it did, as the time-out would have ended it. The block stays until the cancel is done.
+        CancelIo(FHandle);
+        if (WaitForSingleObject(Transfer.Overlapped.hEvent, INFINITE) == WAIT_FAILED)
+            throw ESerialPort(ErrorCode, static_cast<int>(GetLastError()));
+        GetOverlappedResult(FHandle, &Transfer.Overlapped, &n, FALSE);  // cancelled: n is what was done
+        Done = n;
+        return;
+    }
+    if (waited == WAIT_FAILED || !GetOverlappedResult(FHandle, &Transfer.Overlapped, &n, FALSE))
         throw ESerialPort(ErrorCode, static_cast<int>(GetLastError()));
     Done = n;
 }
@@ -331,7 +370,7 @@ int32_t TCustomSerialPort::WriteBlock(const void* Buffer, int32_t Count)
             l.TransmissionActive(true);
     });
     uint32_t done = 0;
-    WaitTransfer(t, 2, done);
+    WaitTransfer(t, static_cast<uint32_t>(Count), 2, done);
     Notify([&](TSerialPortListener& l) {
         if (l.DataTransmitted)
             l.DataTransmitted(t.Data.data(), static_cast<int32_t>(t.Data.size()));
@@ -369,7 +408,7 @@ int32_t TCustomSerialPort::ReadBlock(void* Buffer, int32_t Count)
         GetLastError() != ERROR_IO_PENDING)
         throw ESerialPort(3, static_cast<int>(GetLastError()));
     uint32_t done = 0;
-    WaitTransfer(t, 3, done);
+    WaitTransfer(t, static_cast<uint32_t>(Count), 3, done);
     // The queue is only looked at when someone listens for it.
     if (!FListeners.empty() && BytesAvailable() == 0)
         Notify([](TSerialPortListener& l) {

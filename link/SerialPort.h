@@ -416,7 +416,8 @@ private:
     void StopWatcher();
     void CreateNotifyWindow();
     void DestroyNotifyWindow();
-    void WaitTransfer(TPendingTransfer& Transfer, int ErrorCode, uint32_t& Done);
+    uint32_t TransferLimit(bool Write, uint32_t Count) const;
+    void WaitTransfer(TPendingTransfer& Transfer, uint32_t Count, int ErrorCode, uint32_t& Done);
     void Notify(const std::function<void(TSerialPortListener&)>& Each);
 
     void* FHandle;

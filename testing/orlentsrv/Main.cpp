@@ -3,8 +3,11 @@
 //   orlentsrv /RegServer     builds and registers the type library, enters the classes
 //   orlentsrv /UnregServer   takes both out again
 //   orlentsrv -Embedding     as COM starts it; ends when its last object goes
-//   orlentsrv /Serve [FILE]  serves until killed; writes FILE once the classes are offered, and
-//                            registers its control object as running (tests find a successor so)
+//   orlentsrv /Serve [FILE]  serves until killed; offers the classes and registers its control
+//                            object as running (tests find a successor so), then writes FILE;
+//                            ends with code 5 and no FILE when either is refused
+//   orlentsrv /Probe         asks the running control object "objects": code 0 and its reply
+//                            when the serving instance is found and answers, else nonzero
 #include <windows.h>
 #include <ocidl.h>
 #include <olectl.h>
@@ -209,6 +212,40 @@ void PinInterfaces()
     }
 }
 
+// What a test does first: find the serving instance as the running object and get a reply from it.
+int Probe()
+{
+    IUnknown* unk = nullptr;
+    HRESULT hr = GetActiveObject(CLSID_OrlentSrvControl, nullptr, &unk);
+    if (FAILED(hr) || !unk) {
+        std::fprintf(stderr, "orlentsrv: no running control object (GetActiveObject 0x%08lx)\n",
+                     static_cast<unsigned long>(hr));
+        return 6;
+    }
+    IOrlentSrvControl* control = nullptr;
+    hr = unk->QueryInterface(IID_IOrlentSrvControl, reinterpret_cast<void**>(&control));
+    unk->Release();
+    if (FAILED(hr) || !control) {
+        std::fprintf(stderr, "orlentsrv: the running object is no control object (0x%08lx)\n",
+                     static_cast<unsigned long>(hr));
+        return 7;
+    }
+    BSTR in = SysAllocString(L"objects"), out = nullptr;
+    hr = control->Command(in, &out);
+    SysFreeString(in);
+    control->Release();
+    std::string reply;
+    for (UINT i = 0; out && i < SysStringLen(out); ++i) reply += char(out[i]);
+    SysFreeString(out);
+    if (FAILED(hr) || reply.rfind("OK", 0) != 0) {
+        std::fprintf(stderr, "orlentsrv: the control object answers \"%s\" (0x%08lx)\n", reply.c_str(),
+                     static_cast<unsigned long>(hr));
+        return 8;
+    }
+    std::printf("orlentsrv: serving, %s\n", reply.c_str());
+    return 0;
+}
+
 }  // namespace
 
 void ObjectCreated() { ++gObjects; }
@@ -274,6 +311,8 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int)
         rc = Register();
     } else if (mode == L"unregserver") {
         rc = Unregister();
+    } else if (mode == L"probe") {
+        rc = Probe();
     } else if (mode == L"embedding" || mode == L"serve") {
         gServe = mode == L"serve";
         if (FAILED(LoadServerTypeLib(TypeLibPath()))) {
@@ -288,14 +327,32 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int)
         gWindow = CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, inst, nullptr);
         static ClassFactory factories[3] = {ClassFactory(gClasses[0].create), ClassFactory(gClasses[1].create),
                                             ClassFactory(gClasses[2].create)};
-        for (int i = 0; i < 3; ++i)
-            CoRegisterClassObject(*gClasses[i].clsid, &factories[i], CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,
-                                  &gCookies[i]);
+        HRESULT offered = S_OK;
+        for (int i = 0; i < 3; ++i) {
+            HRESULT hr = CoRegisterClassObject(*gClasses[i].clsid, &factories[i], CLSCTX_LOCAL_SERVER,
+                                               REGCLS_MULTIPLEUSE, &gCookies[i]);
+            if (SUCCEEDED(offered)) offered = hr;
+        }
         if (gServe) {
-            PinInterfaces();
-            IUnknown* control = nullptr;  // kept for the server's life
-            if (SUCCEEDED(CreateControl(IID_IUnknown, reinterpret_cast<void**>(&control))))
-                RegisterActiveObject(control, CLSID_OrlentSrvControl, ACTIVEOBJECT_STRONG, &gRunningControl);
+            // Tests find the serving instance only as the running object: one that is not there
+            // must not say it is ready.
+            HRESULT running = offered;
+            if (SUCCEEDED(running)) {
+                PinInterfaces();
+                IUnknown* control = nullptr;  // kept for the server's life
+                running = CreateControl(IID_IUnknown, reinterpret_cast<void**>(&control));
+                if (SUCCEEDED(running))
+                    running = RegisterActiveObject(control, CLSID_OrlentSrvControl, ACTIVEOBJECT_STRONG,
+                                                   &gRunningControl);
+            }
+            if (FAILED(running)) {
+                std::fprintf(stderr, "orlentsrv: %s refused (0x%08lx): not serving\n",
+                             FAILED(offered) ? "CoRegisterClassObject" : "RegisterActiveObject",
+                             static_cast<unsigned long>(running));
+                Revoke();
+                CoUninitialize();
+                return 5;
+            }
         }
         if (gServe && argc > 2) {
             gReadyPath = argv[2];

@@ -177,6 +177,40 @@ TEST(SerialPortDevice, ReadBlockReturnsAtOnceWithWhatIsThere)
     EXPECT_EQ(p.port.ReadBlock(buf, 16), 0);
 }
 
+// Time-outs that end the read at once with what is queued or else after 200 ms: with nothing on the
+// line the read ends with nothing, however the platform keeps it (Wine holds it pending until a
+// byte comes). A read still held after 30 s is ended by closing the port, so the test cannot hang.
+TEST(SerialPortDevice, AReadWithATotalTimeOutEndsWhenNothingComes)
+{
+    PortOnPty p;
+    p.port.Timeouts()->SetReadTotalMultiplier(-1);
+    p.port.Timeouts()->SetReadTotalConstant(200);
+    p.port.OpenPort();
+    std::atomic<int> outcome{-100};
+    HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread reader([&] {
+        char buf[4];
+        try {
+            outcome = p.port.ReadBlock(buf, 4);
+        } catch (const ESerialPort& e) {
+            outcome = -e.PortErrorCode();
+        }
+        SetEvent(done);
+    });
+    bool ended = WaitForSingleObject(done, 30000) == WAIT_OBJECT_0;
+    if (!ended) p.port.ClosePort();
+    reader.join();
+    CloseHandle(done);
+    ASSERT_TRUE(ended) << "the read was still waiting 30 s after its 200 ms time-out";
+    EXPECT_EQ(outcome, 0);
+
+    p.pty.Send("hi");
+    ASSERT_TRUE(PumpUntil([&] { return p.port.BytesAvailable() == 2; }));
+    char buf[4];
+    EXPECT_EQ(p.port.ReadBlock(buf, 4), 2);
+    EXPECT_EQ(std::string(buf, 2), "hi");
+}
+
 TEST(SerialPortDevice, BadTransferArgumentsAreRefused)
 {
     PortOnPty p;
