@@ -5,15 +5,17 @@
 // thread's watcher is begun before the first case, and the cases wait until it runs.
 #include <windows.h>
 
-#include <tlhelp32.h>
-
 #include <algorithm>
 #include <atomic>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "OwnThreads.h"
+
 namespace {
+
+using tovik::testing::OwnThreads;
 
 // Threads that ran the program's thread-attach callback while the watcher is awaited: such a thread
 // has left its start.
@@ -37,19 +39,6 @@ bool Attached(DWORD id)
     for (int i = 0; i < n; ++i)
         if (gAttached[i] == id) return true;
     return false;
-}
-
-std::vector<DWORD> OwnThreads()
-{
-    std::vector<DWORD> ids;
-    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snap == INVALID_HANDLE_VALUE) return ids;
-    THREADENTRY32 t{};
-    t.dwSize = sizeof t;
-    for (BOOL more = Thread32First(snap, &t); more; more = Thread32Next(snap, &t))
-        if (t.th32OwnerProcessID == GetCurrentProcessId()) ids.push_back(t.th32ThreadID);
-    CloseHandle(snap);
-    return ids;
 }
 
 class WatcherStart : public ::testing::Environment {

@@ -3,16 +3,17 @@
 
 #include <winsock2.h>  // before windows.h, as the instrument helpers need it
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <algorithm>
 #include <memory>
 #include <vector>
 
+#include "OwnThreads.h"
 #include "RavelportTest.h"
 #include "TestInstrument.h"
 
 using ravelport_test::Ravelport;
+using tovik::testing::OwnThreads;
 using tovik::testing::TestInstrument;
 
 namespace {
@@ -66,19 +67,6 @@ TEST(RavelportExports, AMissingPortGivesFalseAndAnEmptySlot)
     EXPECT_EQ(56, rp.Test());
 }
 
-// The ids of this process's threads.
-std::vector<DWORD> ThreadIds()
-{
-    std::vector<DWORD> ids;
-    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 te{};
-    te.dwSize = sizeof te;
-    for (BOOL ok = Thread32First(snap, &te); ok; ok = Thread32Next(snap, &te))
-        if (te.th32OwnerProcessID == GetCurrentProcessId()) ids.push_back(te.th32ThreadID);
-    CloseHandle(snap);
-    return ids;
-}
-
 // The threads begun since `before` that still run once those about to end have ended (5 s at
 // most). Wine waits for a port's events on a thread of its own, which ends just after it has
 // signalled the wait's end: it can outlive the port's close by a moment, where an open link's
@@ -87,7 +75,7 @@ std::vector<DWORD> ThreadsLeftSince(const std::vector<DWORD>& before)
 {
     const DWORD start = GetTickCount();
     std::vector<DWORD> left;
-    for (DWORD id : ThreadIds()) {
+    for (DWORD id : OwnThreads()) {
         if (std::find(before.begin(), before.end(), id) != before.end()) continue;
         HANDLE h = OpenThread(SYNCHRONIZE, FALSE, id);
         if (!h) continue;  // ended meanwhile
@@ -107,7 +95,7 @@ TEST(RavelportExports, ASecondConnectClosesTheFirstLink)
     // One whole link first, so that threads the system makes on first use are there already.
     ASSERT_TRUE(rp.ConnectOk(inst.Com(), 19200, 0));
     rp.Disconnect();
-    const std::vector<DWORD> idle = ThreadIds();
+    const std::vector<DWORD> idle = OwnThreads();
     ASSERT_TRUE(rp.ConnectOk(inst.Com(), 19200, 0));
     ASSERT_TRUE(rp.ConnectOk(inst.Com(), 9600, 0));
     uint8_t data[2] = {};
